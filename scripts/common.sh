@@ -26,10 +26,7 @@ install_missing() {
   local sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   export DEBIAN_FRONTEND=noninteractive
-  if [ ! -f /var/lib/apt/periodic/zorvane-updated ] || [ -z "$(ls -A /var/lib/apt/lists 2>/dev/null | grep -v lock)" ]; then
-    $sudo apt-get update -q >&2 || return 1
-    $sudo mkdir -p /var/lib/apt/periodic && $sudo touch /var/lib/apt/periodic/zorvane-updated
-  fi
+  $sudo apt-get update -q >&2
   $sudo apt-get install -y -q --no-install-recommends "${missing[@]}" >&2
 }
 
