@@ -8,6 +8,12 @@
 // The provider opens its database file read-only and immutable (the program
 // never writes it; updates replace it by rename), and admits a connection
 // only with the database password whose verifier the file stores.
+//
+// Lifetimes: a client-side result is read whole at Open and keeps nothing of
+// its connection. A server-side result shares ownership of the SQLite handle
+// with its connection, so closing or destroying the Connection never leaves it
+// dangling: the result goes on reading, and the file is released when the
+// last of them closes. A Connection and its results belong to one thread.
 #pragma once
 
 #include <cstdint>
@@ -74,7 +80,8 @@ enum VarType : std::uint16_t {
 };
 
 // One field value. Which member holds it follows from vt:
-//   integer: every integer kind and boolean (non-zero is true), the 32-bit
+//   integer: every integer kind and boolean (non-zero is true; the provider
+//            gives -1 for true, as Jet does), the 32-bit
 //            word of kVtVoid, currency in units of 1/10000;
 //   real:    kVtR4 (already rounded to 4-byte precision), kVtR8, kVtDecimal,
 //            kVtDate (days since 1899-12-30, the fraction being the time);
@@ -104,14 +111,19 @@ class Connection {
   // values are ignored. "Provider" must be Microsoft.Jet.OLEDB.4.0;
   // "Data Source" is the file (backslashes are path separators);
   // "Jet OLEDB:Database Password" is the database password.
+  // A value may be quoted with " or ' (a doubled quote stands for itself),
+  // so that it can hold a semicolon. Unknown keys are ignored; user_id,
+  // password (workgroup security, which this provider does not have) and
+  // options are accepted and not used. Fails on an open connection.
   Status Open(std::u16string_view connection_string, std::u16string_view user_id,
               std::u16string_view password, std::int32_t options);
+  // Closing a closed connection succeeds.
   Status Close();
   bool IsOpen() const { return db_ != nullptr; }
 
  private:
   friend class Recordset;
-  sqlite3* db_ = nullptr;
+  std::shared_ptr<sqlite3> db_;
 };
 
 class Recordset {
@@ -123,15 +135,17 @@ class Recordset {
 
   // Client-side (the default): Open reads the whole result into memory.
   // Server-side or none: Open keeps the statement and MoveNext steps it, for
-  // results too large to hold.
+  // results too large to hold. A new location applies from the next Open.
   Status SetCursorLocation(std::int32_t location);
   std::int32_t cursor_location() const { return cursor_location_; }
 
-  // options: kCmdText (source is a statement) or kCmdTable (source is a table
-  // name; all its rows). cursor_type and lock_type are accepted as given; the
-  // result is always read-only.
-  Status Open(std::u16string_view source, Connection* active_connection,
-              std::int32_t cursor_type, std::int32_t lock_type, std::int32_t options);
+  // options: kCmdText (source is one read-only statement; kCmdUnspecified
+  // means the same) or kCmdTable (source is a table name; all its rows).
+  // cursor_type and lock_type are accepted as given; the result is always
+  // read-only. Fails on an open record set: close it first.
+  Status Open(std::u16string_view source, Connection* active_connection, std::int32_t cursor_type,
+              std::int32_t lock_type, std::int32_t options);
+  // Closing a closed record set succeeds.
   Status Close();
   bool IsOpen() const { return open_; }
 
@@ -141,6 +155,7 @@ class Recordset {
 
   // The value of the named field (case-insensitive) in the current row.
   Status Collect(std::u16string_view field, Variant* value) const;
+  // Only the empty filter (no filter) is supported.
   Status SetFilter(std::u16string_view filter);
 
  private:
