@@ -26,10 +26,10 @@ std::string 货币文本(std::int64_t 万分之一) {
   const bool 负 = 万分之一 < 0;
   const std::uint64_t 绝对值 = 负 ? 0 - static_cast<std::uint64_t>(万分之一)
                                   : static_cast<std::uint64_t>(万分之一);
-  std::string 文本 = (负 ? "-" : "") + std::to_string(绝对值 / 10000);
-  std::string 小数 = 格式化("%04" PRIu64, 绝对值 % 10000);
-  while (!小数.empty() && 小数.back() == '0') 小数.pop_back();
-  if (!小数.empty()) 文本 += "." + 小数;
+  std::string 文本 = 格式化("%s%" PRIu64 ".%04" PRIu64, 负 ? "-" : "", 绝对值 / 10000,
+                          绝对值 % 10000);
+  while (文本.back() == '0') 文本.pop_back();
+  if (文本.back() == '.') 文本.pop_back();
   return 文本;
 }
 
