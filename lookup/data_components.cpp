@@ -24,10 +24,10 @@ std::string 格式化(const char* 格式, Args... 参数) {
 // trailing zeros, as a number-to-text conversion prints it.
 std::string 货币文本(std::int64_t 万分之一) {
   const bool 负 = 万分之一 < 0;
-  const std::uint64_t 绝对值 = 负 ? 0 - static_cast<std::uint64_t>(万分之一)
-                                  : static_cast<std::uint64_t>(万分之一);
-  std::string 文本 = 格式化("%s%" PRIu64 ".%04" PRIu64, 负 ? "-" : "", 绝对值 / 10000,
-                          绝对值 % 10000);
+  const std::uint64_t 绝对值 =
+      负 ? 0 - static_cast<std::uint64_t>(万分之一) : static_cast<std::uint64_t>(万分之一);
+  std::string 文本 =
+      格式化("%s%" PRIu64 ".%04" PRIu64, 负 ? "-" : "", 绝对值 / 10000, 绝对值 % 10000);
   while (文本.back() == '0') 文本.pop_back();
   if (文本.back() == '.') 文本.pop_back();
   return 文本;
@@ -169,7 +169,7 @@ bool 记录集::打开记录集(std::string_view 源文本, std::int32_t 源类�
   }
 
   ado::Status 状态 = 记录集对象_->Open(platform::GbkToUnicode(源文本_), 绑定的连接_->连接对象(),
-                                         kStaticCursor, kOptimisticLock, 源类型);
+                                       kStaticCursor, kOptimisticLock, 源类型);
   if (状态.ok()) return true;
   提示_.显示错误框(platform::UnicodeToGbk(状态.description()));
   return false;

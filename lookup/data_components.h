@@ -18,7 +18,8 @@ class 错误提示;
 
 class 数据库连接 {
  public:
-  explicit 数据库连接(std::unique_ptr<ado::Connection> 连接对象 = std::make_unique<ado::Connection>());
+  explicit 数据库连接(
+      std::unique_ptr<ado::Connection> 连接对象 = std::make_unique<ado::Connection>());
   ~数据库连接();
   数据库连接(const 数据库连接&) = delete;
   数据库连接& operator=(const 数据库连接&) = delete;

@@ -14,8 +14,8 @@ static_assert(std::endian::native == std::endian::little, "char16_t crosses icon
 // Bytes to skip over a sequence that iconv rejected: one whole character, so
 // that each lost character becomes exactly one replacement.
 std::size_t SkipGbk(const unsigned char* p, std::size_t left) {
-  bool pair = left >= 2 && p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE &&
-              p[1] != 0x7F;
+  bool pair =
+      left >= 2 && p[0] >= 0x81 && p[0] <= 0xFE && p[1] >= 0x40 && p[1] <= 0xFE && p[1] != 0x7F;
   return pair ? 2 : 1;
 }
 
@@ -104,8 +104,8 @@ std::u16string GbkToUnicode(std::string_view gbk) {
 
 std::string UnicodeToGbk(std::u16string_view text) {
   thread_local const Converter converter("GBK", "UTF-16LE");
-  return Convert<std::string>(converter, text.data(), text.size() * sizeof(char16_t),
-                              SkipUtf16, "?");
+  return Convert<std::string>(converter, text.data(), text.size() * sizeof(char16_t), SkipUtf16,
+                              "?");
 }
 
 std::string GbkToUtf8(std::string_view gbk) {

@@ -57,7 +57,9 @@ const Case kCases[] = {
     {"  \t13800138000", 13800138000, 1, "1380013"},
     {"１３８００１３８０００", 13800138000, 1, "1380013"},
     {"－13800138000", -13800138000, -2, "-2-4-9-1-1-2-4"},
-    {"\xE3\x80\x80" "13800138000", 13800138000, 1, "1380013"},  // ideographic space
+    {"\xE3\x80\x80"
+     "13800138000",
+     13800138000, 1, "1380013"},  // ideographic space
     {"-13800138000", -13800138000, -2, "-2-4-9-1-1-2-4"},
     {"99999999999999999999", kMin, -922337204, "-922337204-7-9-6-5-8-8"},
     {"1e400", kMin, -922337204, "-922337204-7-9-6-5-8-8"},
@@ -86,7 +88,10 @@ TEST_P(DecomposeTable, GivesValueLeadingDigitAndBlock) {
   EXPECT_EQ(r.号段, c.block) << c.text;
 }
 
-INSTANTIATE_TEST_SUITE_P(Texts, DecomposeTable, testing::ValuesIn(kCases));
+INSTANTIATE_TEST_SUITE_P(Texts, DecomposeTable, testing::ValuesIn(kCases),
+                         [](const testing::TestParamInfo<Case>& param) {
+                           return "Case" + std::to_string(param.index);
+                         });
 
 TEST(Decompose, AllElevenElementsOfNegativeNumbers) {
   using Elements = std::array<std::int32_t, 11>;
