@@ -592,7 +592,12 @@ bool initialized = false;
 }  // namespace
 
 bool Initialize() {
-  if (!initialized) initialized = sqlite3_initialize() == SQLITE_OK;
+  if (initialized) return true;
+  // Without statistics of memory use SQLite's allocator takes no global
+  // mutex, which is a good part of a look-up. Possible only before SQLite
+  // starts; later it fails harmlessly.
+  sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0);
+  initialized = sqlite3_initialize() == SQLITE_OK;
   return initialized;
 }
 

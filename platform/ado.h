@@ -28,7 +28,10 @@ struct sqlite3_stmt;
 namespace ado {
 
 // Stand-ins for the COM/OLE layer's initialisation and shut-down. Initialize
-// is idempotent; Uninitialize is called once, last, at program exit.
+// is idempotent and belongs before any other use of the layer: it tunes
+// SQLite, which is possible only before SQLite starts (the layer works
+// without it, a little slower). Uninitialize is called once, last, at
+// program exit, when no connection or result is left.
 bool Initialize();
 void Uninitialize();
 
