@@ -123,6 +123,7 @@ class Reporter {
  public:
   Reporter(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
   std::ostream& out() { return out_; }
+  std::ostream& err() { return err_; }
 
   int Fail(std::string_view message) {
     err_ << "zorvane-db: " << message << '\n';
@@ -142,18 +143,24 @@ class Reporter {
 
 std::string PasswordOf(const Args& args) { return args.Value("password", kDatabasePassword); }
 
-std::optional<TableFormat> FormatOf(const Args& args, const std::string& path, Reporter& r,
-                                    int* status) {
+// The table format from --format, else from the file's name; nothing after
+// a usage error has been reported.
+std::optional<TableFormat> FormatOf(const Args& args, const std::string& path, std::ostream& err) {
   if (!args.values.contains("format")) return TableFormatOfPath(path);
   std::optional<TableFormat> format = TableFormatByName(args.Value("format"));
-  if (!format) *status = r.Fail("--format must be tsv or csv");
+  if (!format) err << "zorvane-db: --format must be tsv or csv\n";
   return format;
 }
 
+// Refuses an --out that would replace the input it is made from.
+std::optional<int> RefuseOverwritingInput(const Args& args, const std::string& input, Reporter& r) {
+  if (!SameFile(input, args.Value("out"))) return std::nullopt;
+  return r.Fail("--out names the input file " + input);
+}
+
 int WriteDatabase(const BlockTable& table, const Args& args, std::string_view default_version,
-                  std::string_view input, Reporter& r) {
+                  Reporter& r) {
   const std::string out = args.Value("out");
-  if (SameFile(input, out)) return r.Fail("--out names the input file " + std::string(input));
   WriteOptions options{PasswordOf(args), args.Value("data-version", default_version)};
   std::string error;
   if (!WriteLocationDb(table, options, out, &error)) return r.Fail(error);
@@ -184,14 +191,14 @@ Options:
 
 int Build(const Args& args, Reporter& r) {
   const std::string from = args.Value("from");
-  int status = kExitOk;
-  const std::optional<TableFormat> format = FormatOf(args, from, r, &status);
-  if (!format) return status;
+  const std::optional<TableFormat> format = FormatOf(args, from, r.err());
+  if (!format) return kExitUsage;
+  if (std::optional<int> refused = RefuseOverwritingInput(args, from, r)) return *refused;
   std::string text, error;
   if (!ReadFile(from, &text, &error)) return r.Fail(error);
   BlockTable table;
   if (!ParseTable(text, *format, &table, &error)) return r.Fail(from + ": " + error);
-  return WriteDatabase(table, args, kUnversioned, from, r);
+  return WriteDatabase(table, args, kUnversioned, r);
 }
 
 constexpr std::string_view kImportHelp =
@@ -212,12 +219,13 @@ Options:
 
 int ImportPhoneDat(const Args& args, Reporter& r) {
   const std::string& from = args.positionals[0];
+  if (std::optional<int> refused = RefuseOverwritingInput(args, from, r)) return *refused;
   std::string bytes, error;
   if (!ReadFile(from, &bytes, &error)) return r.Fail(error);
   PhoneDat dat;
   const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
   if (!ParsePhoneDat({data, bytes.size()}, &dat, &error)) return r.Fail(from + ": " + error);
-  return WriteDatabase(dat.table, args, dat.data_version, from, r);
+  return WriteDatabase(dat.table, args, dat.data_version, r);
 }
 
 constexpr std::string_view kExportHelp = R"(Usage: zorvane-db export FILE --out TABLE [OPTIONS]
@@ -234,9 +242,8 @@ Options:
 int Export(const Args& args, Reporter& r) {
   const std::string& file = args.positionals[0];
   const std::string out = args.Value("out");
-  int status = kExitOk;
-  const std::optional<TableFormat> format = FormatOf(args, out, r, &status);
-  if (!format) return status;
+  const std::optional<TableFormat> format = FormatOf(args, out, r.err());
+  if (!format) return kExitUsage;
   if (SameFile(file, out)) return r.Fail("--out names the database " + file);
   LocationDb db;
   std::string error;
