@@ -23,7 +23,6 @@
 #include <vector>
 
 struct sqlite3;
-struct sqlite3_stmt;
 
 namespace ado {
 
@@ -112,7 +111,8 @@ class Connection {
   // Opens the database that the connection text names. Keys are
   // case-insensitive, pairs are separated by semicolons, blanks around keys and
   // values are ignored. "Provider" must be Microsoft.Jet.OLEDB.4.0;
-  // "Data Source" is the file (backslashes are path separators);
+  // "Data Source" is the file (backslashes are path separators; a relative
+  // path resolves against the current directory);
   // "Jet OLEDB:Database Password" is the database password.
   // A value may be quoted with " or ' (a doubled quote stands for itself),
   // so that it can hold a semicolon. Unknown keys are ignored; user_id,
