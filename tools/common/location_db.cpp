@@ -7,6 +7,8 @@
 #include <exception>
 #include <memory>
 #include <optional>
+#include <span>
+#include <variant>
 
 #include "platform/ado.h"
 #include "platform/provider_file.h"
@@ -83,30 +85,22 @@ std::vector<std::uint8_t> ColumnBlob(sqlite3_stmt* s, int i) {
 
 // ---- Writing ----
 
-bool InsertMeta(sqlite3* db, std::string_view key, std::string_view text, std::string* error) {
-  Stmt s = Prepare(db, "INSERT INTO zorvane_meta(key, value) VALUES (?, ?)", error);
-  if (!s) return false;
-  sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-  sqlite3_bind_text(s.get(), 2, text.data(), static_cast<int>(text.size()), SQLITE_STATIC);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) return *error = Message(db), false;
-  return true;
-}
+// One metadata row; the value is a text, an integer or a blob, and keeps that
+// type in the file (the provider reads the verifier only as a blob).
+using MetaValue = std::variant<std::string_view, std::int64_t, std::span<const std::uint8_t>>;
 
-bool InsertMeta(sqlite3* db, std::string_view key, std::int64_t value, std::string* error) {
+bool InsertMeta(sqlite3* db, std::string_view key, MetaValue value, std::string* error) {
   Stmt s = Prepare(db, "INSERT INTO zorvane_meta(key, value) VALUES (?, ?)", error);
   if (!s) return false;
   sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-  sqlite3_bind_int64(s.get(), 2, value);
-  if (sqlite3_step(s.get()) != SQLITE_DONE) return *error = Message(db), false;
-  return true;
-}
-
-bool InsertMeta(sqlite3* db, std::string_view key, const std::vector<std::uint8_t>& value,
-                std::string* error) {
-  Stmt s = Prepare(db, "INSERT INTO zorvane_meta(key, value) VALUES (?, ?)", error);
-  if (!s) return false;
-  sqlite3_bind_text(s.get(), 1, key.data(), static_cast<int>(key.size()), SQLITE_STATIC);
-  sqlite3_bind_blob(s.get(), 2, value.data(), static_cast<int>(value.size()), SQLITE_STATIC);
+  if (const auto* text = std::get_if<std::string_view>(&value)) {
+    sqlite3_bind_text(s.get(), 2, text->data(), static_cast<int>(text->size()), SQLITE_STATIC);
+  } else if (const auto* integer = std::get_if<std::int64_t>(&value)) {
+    sqlite3_bind_int64(s.get(), 2, *integer);
+  } else {
+    const auto& blob = std::get<std::span<const std::uint8_t>>(value);
+    sqlite3_bind_blob(s.get(), 2, blob.data(), static_cast<int>(blob.size()), SQLITE_STATIC);
+  }
   if (sqlite3_step(s.get()) != SQLITE_DONE) return *error = Message(db), false;
   return true;
 }
@@ -172,13 +166,14 @@ bool WriteTables(sqlite3* db, const BlockTable& table, const WriteOptions& optio
     sqlite3_reset(block.get());
   }
 
+  using Blob = std::span<const std::uint8_t>;
   return InsertMeta(db, provider::kFormatKey, provider::kFormat, error) &&
-         InsertMeta(db, "data_version", options.data_version, error) &&
-         InsertMeta(db, "row_count", static_cast<std::int64_t>(table.blocks.size()), error) &&
-         InsertMeta(db, provider::kSaltKey, verifier.salt, error) &&
-         InsertMeta(db, provider::kIterationsKey, verifier.iterations, error) &&
-         InsertMeta(db, provider::kVerifierKey, verifier.verifier, error) &&
-         InsertMeta(db, lookup_image::kImageKey, image, error) && Exec(db, "COMMIT", error);
+         InsertMeta(db, kDataVersionKey, std::string_view(options.data_version), error) &&
+         InsertMeta(db, kRowCountKey, static_cast<std::int64_t>(table.blocks.size()), error) &&
+         InsertMeta(db, provider::kSaltKey, Blob(verifier.salt), error) &&
+         InsertMeta(db, provider::kIterationsKey, std::int64_t{verifier.iterations}, error) &&
+         InsertMeta(db, provider::kVerifierKey, Blob(verifier.verifier), error) &&
+         InsertMeta(db, lookup_image::kImageKey, Blob(image), error) && Exec(db, "COMMIT", error);
 }
 
 // ---- Reading ----
@@ -254,9 +249,9 @@ bool ReadMeta(sqlite3* db, Meta* meta, std::string* error) {
   while ((step = sqlite3_step(s.get())) == SQLITE_ROW) {
     const std::string_view key = ColumnText(s.get(), 0);
     const int type = sqlite3_column_type(s.get(), 1);
-    if (key == "data_version" && type == SQLITE_TEXT) {
+    if (key == kDataVersionKey && type == SQLITE_TEXT) {
       meta->data_version = std::string(ColumnText(s.get(), 1));
-    } else if (key == "row_count" && type == SQLITE_INTEGER) {
+    } else if (key == kRowCountKey && type == SQLITE_INTEGER) {
       meta->row_count = sqlite3_column_int64(s.get(), 1);
     } else if (key == lookup_image::kImageKey && type == SQLITE_BLOB) {
       meta->image = ColumnBlob(s.get(), 1);

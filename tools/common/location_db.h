@@ -28,6 +28,10 @@
 
 namespace zdb {
 
+// Metadata rows of the tool's own (the provider's are in provider_file.h).
+inline constexpr std::string_view kDataVersionKey = "data_version";  // TEXT
+inline constexpr std::string_view kRowCountKey = "row_count";        // INTEGER
+
 // Why the program could not use this database password, or empty. The
 // connection text carries the password verbatim, so a semicolon would end
 // it early and blanks at either end would be trimmed away.
