@@ -1,6 +1,7 @@
 // zorvane-lookup: the lookup of the window, on the command line.
 //
 //   zorvane-lookup [--db PATH] NUMBER...
+//   zorvane-lookup --batch [OPTION]...   (lists of numbers; see batch.h)
 //
 // Each NUMBER goes into the number box as a paste would and the lookup runs;
 // the result box is printed. Exit status: 0 when every number was answered, 1
@@ -18,12 +19,14 @@
 #include "platform/ado.h"
 #include "platform/gbk.h"
 #include "platform/program_dir.h"
+#include "tools/zorvane_lookup/batch.h"
 #include "tools/zorvane_lookup/console_view.h"
 
 namespace {
 
 constexpr char kUsage[] =
     "Usage: zorvane-lookup [--db PATH] NUMBER...\n"
+    "       zorvane-lookup --batch [OPTION]...  (see zorvane-lookup --batch --help)\n"
     "\n"
     "Tells the carrier and home location of each eleven-digit mobile number,\n"
     "exactly as the Zorvane window does: each NUMBER is put into the number box\n"
@@ -45,6 +48,7 @@ int UsageError(const char* message) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (IsBatchCommand(argc, argv)) return RunBatch(argc, argv);
   std::string database = ProgramDirectory() + "/Source/Mobile_DB.dat";
   std::vector<std::string> numbers;
   bool options_done = false;

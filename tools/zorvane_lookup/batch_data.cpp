@@ -1,0 +1,188 @@
+#include "tools/zorvane_lookup/batch_data.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+#include <unordered_map>
+
+#include "lookup/data_components.h"
+#include "lookup/lookup_command.h"
+#include "platform/ado.h"
+#include "platform/gbk.h"
+#include "tools/zorvane_lookup/batch_text.h"
+
+namespace batch {
+namespace {
+
+constexpr std::int32_t kStaticCursor = 3;
+constexpr std::int32_t kReadOnlyLock = 1;
+constexpr std::int32_t kConnectUnspecified = -1;
+
+constexpr char16_t kImageQuery[] = u"select value from zorvane_meta where key='lookup_image'";
+constexpr char16_t kTableQuery[] = u"select * from Mobile";
+
+// The image's fields, by the Mobile table's column names.
+constexpr std::array<std::u16string_view, lookup_image::kFieldCount> kColumns = {
+    u"area", u"t", u"province", u"city", u"zip", u"code"};
+
+std::string Describe(const ado::Status& status) { return Utf16ToUtf8(status.description()); }
+
+// Reads the image's bytes; on failure says why in *reason.
+bool ReadImage(ado::Connection* connection, std::vector<std::uint8_t>* bytes, std::string* reason) {
+  ado::Recordset rs;
+  if (ado::Status s = rs.Open(kImageQuery, connection, kStaticCursor, kReadOnlyLock, ado::kCmdText);
+      !s) {
+    *reason = "cannot read the lookup image (" + Describe(s) + ")";
+    return false;
+  }
+  if (rs.Eof()) {
+    *reason = "the database has no lookup image";
+    return false;
+  }
+  ado::Variant value;
+  if (!rs.Collect(u"value", &value) || (value.vt != ado::kVtArrayUI1 && value.vt != ado::kVtBlob &&
+                                        value.vt != ado::kVtBlobObject)) {
+    *reason = "the lookup image is not a byte string";
+    return false;
+  }
+  *bytes = std::move(value.bytes);
+  return true;
+}
+
+// The block a row's num answers, as the window's statement num='1380013'
+// would find it: an integer, or a text of exactly the seven digits.
+std::optional<std::uint32_t> BlockOf(const ado::Variant& num) {
+  std::int64_t value = -1;
+  switch (num.vt) {
+    case ado::kVtI2:
+    case ado::kVtI4:
+    case ado::kVtI8:
+    case ado::kVtInt:
+    case ado::kVtUI1:
+    case ado::kVtUI2:
+    case ado::kVtUI4:
+    case ado::kVtUI8:
+    case ado::kVtUInt:
+      value = num.integer;
+      break;
+    case ado::kVtBstr:
+    case ado::kVtLpWStr:
+      if (num.text.size() != 7) return std::nullopt;
+      value = 0;
+      for (char16_t c : num.text) {
+        if (c < u'0' || c > u'9') return std::nullopt;
+        value = value * 10 + (c - u'0');
+      }
+      break;
+    default:
+      return std::nullopt;
+  }
+  if (value < lookup_image::kLowestBlock || value > lookup_image::kHighestBlock)
+    return std::nullopt;
+  return static_cast<std::uint32_t>(value);
+}
+
+// A field as UTF-8: texts as they are stored, every other kind as the window
+// shows it.
+std::string FieldText(const ado::Variant& value) {
+  if (value.vt == ado::kVtBstr || value.vt == ado::kVtLpWStr) return Utf16ToUtf8(value.text);
+  return SanitizeUtf8(platform::GbkToUtf8(字段值转文本(value)));
+}
+
+// Reads the Mobile table row by row into an image of the same form. The
+// first row of a block wins, as in the window's query.
+bool ReadTable(ado::Connection* connection, std::vector<std::uint8_t>* bytes, std::string* error) {
+  ado::Recordset rs;
+  (void)rs.SetCursorLocation(ado::kUseServer);
+  ado::Status s = rs.Open(kTableQuery, connection, kStaticCursor, kReadOnlyLock, ado::kCmdText);
+  if (!s) {
+    *error = "cannot read the Mobile table: " + Describe(s);
+    return false;
+  }
+
+  using Texts = std::array<std::string, lookup_image::kFieldCount>;
+  std::vector<Texts> places;
+  std::unordered_map<std::string, std::uint16_t> place_ids;  // texts, length-prefixed
+  std::vector<lookup_image::BlockPlace> blocks;
+  std::vector<bool> seen(lookup_image::kHighestBlock - lookup_image::kLowestBlock + 1);
+  // A failed step ends the result, so the loop stops there too.
+  for (; !rs.Eof(); s = rs.MoveNext()) {
+    ado::Variant num;
+    if (!rs.Collect(u"num", &num)) {
+      *error = "the Mobile table has no num column";
+      return false;
+    }
+    const std::optional<std::uint32_t> block = BlockOf(num);
+    if (!block || seen[*block - lookup_image::kLowestBlock]) continue;
+    seen[*block - lookup_image::kLowestBlock] = true;
+
+    Texts texts;
+    std::string key;
+    for (std::size_t f = 0; f < kColumns.size(); ++f) {
+      ado::Variant value;
+      if (rs.Collect(kColumns[f], &value)) texts[f] = FieldText(value);
+      key += std::to_string(texts[f].size()) + ':' + texts[f];
+    }
+    auto [it, added] = place_ids.try_emplace(std::move(key), 0);
+    if (added) {
+      if (places.size() == lookup_image::kMaxPlaces) {
+        *error = "the Mobile table has more than " + std::to_string(lookup_image::kMaxPlaces) +
+                 " distinct places";
+        return false;
+      }
+      places.push_back(std::move(texts));
+      it->second = static_cast<std::uint16_t>(places.size());
+    }
+    blocks.push_back({*block, it->second});
+  }
+  if (!s) {
+    *error = "cannot read the Mobile table: " + Describe(s);
+    return false;
+  }
+  if (blocks.empty()) {
+    bytes->clear();  // no image: every block is without a row
+    return true;
+  }
+
+  std::sort(blocks.begin(), blocks.end(),
+            [](const auto& a, const auto& b) { return a.block < b.block; });
+  std::vector<lookup_image::PlaceTexts> views;
+  views.reserve(places.size());
+  for (const Texts& t : places) views.push_back({t[0], t[1], t[2], t[3], t[4], t[5]});
+  return lookup_image::Build(views, blocks, "table", bytes, error);
+}
+
+}  // namespace
+
+bool LookupData::Load(const std::string& database, std::string* notice, std::string* error) {
+  ado::Initialize();
+  bool loaded = false;
+  {
+    数据库连接 连接;
+    if (!连接.连接数据库文件(platform::Utf8ToGbk(database), kDatabasePassword)) {
+      // The component keeps its failures silent, as the window wants; the
+      // batch says why.
+      ado::Connection probe;
+      const ado::Status s =
+          probe.Open(platform::GbkToUnicode(连接.连接文本()), u"", u"", kConnectUnspecified);
+      *error = "cannot open the database " + database + ": " +
+               (s ? std::string("the connection failed") : Describe(s));
+    } else {
+      std::string reason;
+      if (ReadImage(连接.连接对象(), &bytes_, &reason) &&
+          lookup_image::LookupImage::Open(bytes_, &image_, &reason)) {
+        loaded = true;
+      } else {
+        *notice = reason + "; reading the Mobile table instead";
+        bytes_.clear();
+        if (ReadTable(连接.连接对象(), &bytes_, error)) {
+          loaded = bytes_.empty() || lookup_image::LookupImage::Open(bytes_, &image_, error);
+        }
+      }
+    }
+  }
+  ado::Uninitialize();
+  return loaded;
+}
+
+}  // namespace batch

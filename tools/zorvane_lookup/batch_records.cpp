@@ -1,0 +1,204 @@
+#include "tools/zorvane_lookup/batch_records.h"
+
+#include <algorithm>
+
+#include "tools/zorvane_lookup/batch_text.h"
+
+namespace batch {
+namespace {
+
+using lookup_image::Field;
+
+// The data fields in record order, by their place in the image.
+constexpr Field kDataFields[] = {Field::kT,    Field::kArea, Field::kProvince,
+                                 Field::kCity, Field::kZip,  Field::kCode};
+
+constexpr char kHex[] = "0123456789abcdef";
+
+bool NeedsCsvQuotes(std::string_view s) {
+  return s.find_first_of(",\"\r\n") != std::string_view::npos;
+}
+
+char* PutTsv(char* out, std::string_view s) {
+  for (char c : s) {
+    switch (c) {
+      case '\\':
+        *out++ = '\\';
+        *out++ = '\\';
+        break;
+      case '\t':
+        *out++ = '\\';
+        *out++ = 't';
+        break;
+      case '\r':
+        *out++ = '\\';
+        *out++ = 'r';
+        break;
+      case '\n':
+        *out++ = '\\';
+        *out++ = 'n';
+        break;
+      default:
+        *out++ = c;
+    }
+  }
+  return out;
+}
+
+char* PutCsv(char* out, std::string_view s) {
+  if (!NeedsCsvQuotes(s)) return std::copy(s.begin(), s.end(), out);
+  *out++ = '"';
+  for (char c : s) {
+    if (c == '"') *out++ = '"';
+    *out++ = c;
+  }
+  *out++ = '"';
+  return out;
+}
+
+// The contents of a JSON string, without its quotes.
+char* PutJson(char* out, std::string_view s) {
+  for (char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    if (c == '"' || c == '\\') {
+      *out++ = '\\';
+      *out++ = c;
+    } else if (u >= 0x20) {
+      *out++ = c;
+    } else {
+      *out++ = '\\';
+      switch (c) {
+        case '\b':
+          *out++ = 'b';
+          break;
+        case '\f':
+          *out++ = 'f';
+          break;
+        case '\n':
+          *out++ = 'n';
+          break;
+        case '\r':
+          *out++ = 'r';
+          break;
+        case '\t':
+          *out++ = 't';
+          break;
+        default:
+          *out++ = 'u';
+          *out++ = '0';
+          *out++ = '0';
+          *out++ = kHex[u >> 4];
+          *out++ = kHex[u & 0xF];
+      }
+    }
+  }
+  return out;
+}
+
+char* PutField(Format format, char* out, std::string_view s) {
+  switch (format) {
+    case Format::kTsv:
+      return PutTsv(out, s);
+    case Format::kCsv:
+      return PutCsv(out, s);
+    case Format::kJsonl:
+      return PutJson(out, s);
+  }
+  return out;
+}
+
+void AppendField(Format format, std::string_view s, std::string* out) {
+  const bool json = format == Format::kJsonl;
+  const std::size_t at = out->size();
+  out->resize(at + RecordFormat::MaxInputSize(s.size()) + 2);
+  char* p = out->data() + at;
+  if (json) *p++ = '"';
+  p = PutField(format, p, s);
+  if (json) *p++ = '"';
+  out->resize(static_cast<std::size_t>(p - out->data()));
+}
+
+// What follows the block up to the end of the record: the six data fields,
+// or six absent ones when texts is null.
+std::string Tail(Format format, const std::string* texts) {
+  const char separator = format == Format::kCsv ? ',' : '\t';
+  std::string tail;
+  if (format == Format::kJsonl) tail.push_back('"');  // closes the block's string
+  for (std::size_t i = 0; i < std::size(kDataFields); ++i) {
+    if (format == Format::kJsonl) {
+      tail += ",\"";
+      tail += kFieldNames[3 + i];
+      tail += "\":";
+      if (texts) {
+        AppendField(format, texts[i], &tail);
+      } else {
+        tail += "null";
+      }
+    } else {
+      tail += separator;
+      if (texts) AppendField(format, texts[i], &tail);
+    }
+  }
+  tail += format == Format::kJsonl ? "}\n" : format == Format::kCsv ? "\r\n" : "\n";
+  return tail;
+}
+
+}  // namespace
+
+RecordFormat::RecordFormat(Format format, const lookup_image::LookupImage& image)
+    : format_(format) {
+  std::vector<std::string> pieces;  // head, four mids, then a tail per place
+  const bool json = format == Format::kJsonl;
+  const std::string separator = format == Format::kCsv ? "," : "\t";
+
+  if (!json) {
+    for (std::string_view name : kFieldNames) {
+      header_ += name;
+      header_ += separator;
+    }
+    header_.pop_back();
+    header_ += format == Format::kCsv ? "\r\n" : "\n";
+  }
+
+  pieces.push_back(json ? "{\"input\":\"" : "");
+  for (std::size_t s = 0; s < kStatusCount; ++s) {
+    const std::string_view name = StatusName(static_cast<Status>(s));
+    pieces.push_back(json ? "\",\"status\":\"" + std::string(name) + "\",\"block\":\""
+                          : separator + std::string(name) + separator);
+  }
+  pieces.push_back(Tail(format, nullptr));
+  for (std::uint32_t p = 1; p <= image.place_count(); ++p) {
+    std::string texts[std::size(kDataFields)];
+    for (std::size_t i = 0; i < std::size(kDataFields); ++i) {
+      texts[i] = SanitizeUtf8(image.Text(static_cast<std::uint16_t>(p), kDataFields[i]));
+    }
+    pieces.push_back(Tail(format, texts));
+  }
+
+  std::vector<std::size_t> offsets;
+  for (const std::string& piece : pieces) {
+    offsets.push_back(arena_.size());
+    arena_ += piece;
+  }
+  arena_.append(kSlack, '\0');
+
+  auto piece = [&](std::size_t i) { return Piece{arena_.data() + offsets[i], pieces[i].size()}; };
+  head_ = piece(0);
+  std::size_t longest_mid = 0;
+  for (std::size_t s = 0; s < kStatusCount; ++s) {
+    mids_[s] = piece(1 + s);
+    longest_mid = std::max(longest_mid, mids_[s].size);
+  }
+  std::size_t longest_tail = 0;
+  for (std::size_t i = 1 + kStatusCount; i < pieces.size(); ++i) {
+    tails_.push_back(piece(i));
+    longest_tail = std::max(longest_tail, tails_.back().size);
+  }
+  max_pieces_size_ = head_.size + longest_mid + longest_tail;
+}
+
+char* RecordFormat::PutInput(char* out, std::string_view utf8) const {
+  return PutField(format_, out, utf8);
+}
+
+}  // namespace batch
