@@ -26,7 +26,10 @@ struct Fixture {
         "WITH RECURSIVE k(n) AS (SELECT 1300000 UNION ALL SELECT n + 1 FROM k WHERE n < " +
             std::to_string(1300000 + kBlocks - 1) +
             ") INSERT INTO Mobile SELECT n, '广东 广州', '中国移动', '510000', '020' FROM k;"
-            "CREATE UNIQUE INDEX mobile_num ON Mobile(num);");
+            "CREATE UNIQUE INDEX mobile_num ON Mobile(num);"
+            // The delivered file keeps a large value in its metadata too,
+            // which the password check must not read.
+            "INSERT INTO zorvane_meta VALUES ('lookup_image', zeroblob(1500000));");
     connection_text = u"Provider=Microsoft.Jet.OLEDB.4.0; Data Source=" + file.u16string() +
                       u";Jet OLEDB:Database Password=Rk#5pLx%qN2*zVm8^;";
   }

@@ -297,7 +297,16 @@ std::u16string SqliteMessage(sqlite3* db) {
 // Reads the metadata table and admits the password, or says why not.
 Status CheckProviderFile(sqlite3* db, const DatabaseFile& file, std::u16string_view password) {
   const Status not_ours = Fail(Concat({u"无法识别的数据库格式“", file.shown, u"”。"}));
-  const std::string query = "SELECT key, value FROM \"" + std::string(provider::kMetaTable) + "\"";
+  // A scan that loads a value only for the keys the check needs: the table
+  // may hold large values besides, and both a plain scan and a search by key
+  // would read those whole.
+  std::string wanted;
+  for (std::string_view key : {provider::kFormatKey, provider::kSaltKey, provider::kIterationsKey,
+                               provider::kVerifierKey}) {
+    wanted += (wanted.empty() ? "'" : ", '") + std::string(key) + "'";
+  }
+  const std::string query = "SELECT key, CASE WHEN key IN (" + wanted + ") THEN value END FROM \"" +
+                            std::string(provider::kMetaTable) + "\"";
   sqlite3_stmt* raw = nullptr;
   int rc = sqlite3_prepare_v2(db, query.c_str(), -1, &raw, nullptr);
   Statement statement(raw);
