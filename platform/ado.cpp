@@ -13,6 +13,7 @@
 #include <limits>
 #include <optional>
 #include <system_error>
+#include <unordered_map>
 
 #include "platform/provider_file.h"
 
@@ -592,7 +593,112 @@ Status StepFailed(sqlite3* db) {
   return Status::Fail(Concat({u"读取记录时出错（", SqliteMessage(db), u"）。"}));
 }
 
+// ---- Statement shapes ----
+
+// A statement's text with its single-quoted literals replaced by parameters,
+// and the literals' values in order.
+struct Shape {
+  std::u16string text;
+  std::vector<std::u16string> literals;
+};
+
+bool IsWordChar(char16_t c) {
+  return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || (c >= u'0' && c <= u'9') ||
+         c == u'_' || c >= 0x80;
+}
+
+// Takes out every single-quoted literal that stands on its own: not a blob
+// literal (X'..'), not inside a quoted identifier or a comment. Nothing for a
+// text it cannot read whole; that is prepared as it stands.
+std::optional<Shape> ShapeOf(std::u16string_view sql) {
+  Shape shape;
+  std::size_t i = 0;
+  // Copies sql[i, end) unchanged and moves past it.
+  auto copy_to = [&](std::size_t end) {
+    shape.text.append(sql.substr(i, end - i));
+    i = end;
+  };
+  while (i < sql.size()) {
+    const char16_t c = sql[i];
+    const char16_t next = i + 1 < sql.size() ? sql[i + 1] : u'\0';
+    if (c == u'\'') {
+      std::u16string value;
+      std::size_t j = i + 1;
+      for (;; ++j) {
+        if (j >= sql.size()) return std::nullopt;
+        if (sql[j] != u'\'') {
+          value += sql[j];
+        } else if (j + 1 < sql.size() && sql[j + 1] == u'\'') {
+          value += sql[++j];
+        } else {
+          break;
+        }
+      }
+      if (i > 0 && IsWordChar(sql[i - 1])) {
+        copy_to(j + 1);
+      } else {
+        shape.text += u'?';
+        shape.literals.push_back(std::move(value));
+        i = j + 1;
+      }
+    } else if (c == u'"' || c == u'`' || c == u'[') {
+      const std::size_t close = sql.find(c == u'[' ? u']' : c, i + 1);
+      if (close == std::u16string_view::npos) return std::nullopt;
+      copy_to(close + 1);
+    } else if (c == u'-' && next == u'-') {
+      const std::size_t line_end = sql.find(u'\n', i);
+      copy_to(line_end == std::u16string_view::npos ? sql.size() : line_end);
+    } else if (c == u'/' && next == u'*') {
+      const std::size_t close = sql.find(u"*/", i + 2);
+      if (close == std::u16string_view::npos) return std::nullopt;
+      copy_to(close + 2);
+    } else {
+      shape.text += c;
+      ++i;
+    }
+  }
+  return shape;
+}
+
+// The prepared shapes a connection keeps; a few suffice for a program that
+// runs one statement again and again.
+constexpr std::size_t kCachedStatements = 16;
+
 }  // namespace
+
+struct Connection::StatementCache {
+  struct Entry {
+    Statement statement;
+    std::vector<std::u16string> names;
+    std::vector<Declared> declared;
+  };
+  std::unordered_map<std::u16string, Entry> entries;
+
+  // The prepared statement of a shape, prepared now if need be. Nothing when
+  // the shape is not one read-only statement with a parameter for each of its
+  // literals; the text then goes its own way and meets its own error.
+  Entry* Find(sqlite3* db, const Shape& shape) {
+    if (auto it = entries.find(shape.text); it != entries.end()) return &it->second;
+    sqlite3_stmt* raw = nullptr;
+    const void* tail = nullptr;
+    const int rc = sqlite3_prepare16_v3(db, shape.text.data(),
+                                        static_cast<int>(shape.text.size() * sizeof(char16_t)),
+                                        SQLITE_PREPARE_PERSISTENT, &raw, &tail);
+    Statement statement(raw);
+    if (rc != SQLITE_OK || !statement || !sqlite3_stmt_readonly(raw) ||
+        static_cast<std::size_t>(sqlite3_bind_parameter_count(raw)) != shape.literals.size()) {
+      return nullptr;
+    }
+    const auto* rest = static_cast<const char16_t*>(tail);
+    for (const auto* end = shape.text.data() + shape.text.size(); rest != end; ++rest) {
+      if (!IsBlank(*rest) && *rest != u';') return nullptr;
+    }
+    if (entries.size() >= kCachedStatements) entries.clear();
+    Entry& entry = entries[shape.text];
+    entry.statement = std::move(statement);
+    return &entry;
+  }
+};
 
 // ---- Initialisation ----
 
@@ -664,10 +770,12 @@ Status Connection::Open(std::u16string_view connection_string, std::u16string_vi
     return admitted;
   }
   db_ = std::move(db);
+  statements_ = std::make_unique<StatementCache>();
   return Status::Ok();
 }
 
 Status Connection::Close() {
+  statements_.reset();
   db_.reset();
   return Status::Ok();
 }
@@ -688,6 +796,7 @@ struct Recordset::Result {
   bool streaming = false;
   std::shared_ptr<sqlite3> db;
   Statement statement;
+  sqlite3_stmt* stepping = nullptr;  // `statement`, or one the connection keeps
   std::vector<Variant> current;
   bool at_end = false;
 
@@ -699,13 +808,13 @@ struct Recordset::Result {
 
   void CopyRow(std::vector<Variant>* out) const {
     for (std::size_t i = 0; i < names.size(); ++i) {
-      out->push_back(ColumnValue(statement.get(), static_cast<int>(i), declared[i]));
+      out->push_back(ColumnValue(stepping, static_cast<int>(i), declared[i]));
     }
   }
 
   // Moves the statement to its next row.
   Status Step() {
-    const int rc = sqlite3_step(statement.get());
+    const int rc = sqlite3_step(stepping);
     if (rc == SQLITE_ROW) {
       if (streaming) {
         current.clear();
@@ -717,7 +826,23 @@ struct Recordset::Result {
       return Status::Ok();
     }
     at_end = true;
-    return rc == SQLITE_DONE ? Status::Ok() : StepFailed(db.get());
+    return rc == SQLITE_DONE ? Status::Ok() : StepFailed(sqlite3_db_handle(stepping));
+  }
+
+  void Describe(sqlite3_stmt* prepared) {
+    const int columns = sqlite3_column_count(prepared);
+    for (int i = 0; i < columns; ++i) {
+      const auto* name = static_cast<const char16_t*>(sqlite3_column_name16(prepared, i));
+      names.emplace_back(name != nullptr ? name : u"");
+      declared.push_back(DeclaredKind(sqlite3_column_decltype(prepared, i)));
+    }
+  }
+
+  Status ReadAll() {
+    while (!at_end) {
+      if (Status stepped = Step(); !stepped) return stepped;
+    }
+    return Status::Ok();
   }
 };
 
@@ -753,8 +878,41 @@ Status Recordset::Open(std::u16string_view source, Connection* active_connection
   }
 
   auto result = std::make_unique<Result>();
+  sqlite3* db = active_connection->db_.get();
+
+  // A client-side statement runs from the connection's prepared shapes.
+  Connection::StatementCache* cache = active_connection->statements_.get();
+  std::optional<Shape> shape;
+  if (cursor_location_ == kUseClient && options != kCmdTable && cache != nullptr) {
+    shape = ShapeOf(sql);
+  }
+  if (Connection::StatementCache::Entry* entry = shape ? cache->Find(db, *shape) : nullptr) {
+    sqlite3_stmt* prepared = entry->statement.get();
+    for (std::size_t k = 0; k < shape->literals.size(); ++k) {
+      const std::u16string& literal = shape->literals[k];
+      sqlite3_bind_text16(prepared, static_cast<int>(k + 1), literal.data(),
+                          static_cast<int>(literal.size() * sizeof(char16_t)), SQLITE_TRANSIENT);
+    }
+    if (entry->names.empty()) {
+      result->Describe(prepared);
+      entry->names = result->names;
+      entry->declared = result->declared;
+    } else {
+      result->names = entry->names;
+      result->declared = entry->declared;
+    }
+    result->stepping = prepared;
+    Status read = result->ReadAll();
+    sqlite3_reset(prepared);
+    sqlite3_clear_bindings(prepared);
+    result->stepping = nullptr;
+    if (!read) return read;
+    result_ = std::move(result);
+    open_ = true;
+    return Status::Ok();
+  }
+
   result->db = active_connection->db_;
-  sqlite3* db = result->db.get();
   sqlite3_stmt* raw = nullptr;
   const void* tail = nullptr;
   const int rc = sqlite3_prepare16_v2(db, sql.data(),
@@ -778,19 +936,13 @@ Status Recordset::Open(std::u16string_view source, Connection* active_connection
   }
   if (!sqlite3_stmt_readonly(result->statement.get())) return Fail(kNotReadOnly);
 
-  const int columns = sqlite3_column_count(result->statement.get());
-  for (int i = 0; i < columns; ++i) {
-    const auto* name =
-        static_cast<const char16_t*>(sqlite3_column_name16(result->statement.get(), i));
-    result->names.emplace_back(name != nullptr ? name : u"");
-    result->declared.push_back(DeclaredKind(sqlite3_column_decltype(result->statement.get(), i)));
-  }
+  result->stepping = result->statement.get();
+  result->Describe(result->stepping);
 
   if (cursor_location_ == kUseClient) {
-    while (!result->at_end) {
-      if (Status stepped = result->Step(); !stepped) return stepped;
-    }
+    if (Status read = result->ReadAll(); !read) return read;
     // Nothing of the connection stays with a client-side result.
+    result->stepping = nullptr;
     result->statement.reset();
     result->db.reset();
   } else {

@@ -14,6 +14,12 @@
 // with its connection, so closing or destroying the Connection never leaves it
 // dangling: the result goes on reading, and the file is released when the
 // last of them closes. A Connection and its results belong to one thread.
+//
+// Statements: a client-side statement's single-quoted literals are made
+// parameters, and the connection keeps the prepared shape for the next
+// statement that differs only in its literals (as a server's simple
+// parameterization does). The program runs one such statement per look-up,
+// and preparing it costs more than running it.
 #pragma once
 
 #include <cstdint>
@@ -126,7 +132,10 @@ class Connection {
 
  private:
   friend class Recordset;
+  struct StatementCache;
   std::shared_ptr<sqlite3> db_;
+  // Destroyed before db_: its statements are finalized first.
+  std::unique_ptr<StatementCache> statements_;
 };
 
 class Recordset {

@@ -78,6 +78,8 @@ const Case kCases[] = {
     {"1.", 1, 0, "0000000"},
 };
 
+void PrintTo(const Case& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+
 class DecomposeTable : public testing::TestWithParam<Case> {};
 
 TEST_P(DecomposeTable, GivesValueLeadingDigitAndBlock) {

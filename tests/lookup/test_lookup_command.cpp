@@ -58,8 +58,10 @@ std::vector<std::string>& Statements() {
 }
 
 int TraceStatement(unsigned, void*, void* stmt, void*) {
-  const char* sql = sqlite3_sql(static_cast<sqlite3_stmt*>(stmt));
+  // The statement as run, its bound values written back as literals.
+  char* sql = sqlite3_expanded_sql(static_cast<sqlite3_stmt*>(stmt));
   if (sql != nullptr) Statements().emplace_back(sql);
+  sqlite3_free(sql);
   return 0;
 }
 
@@ -154,6 +156,8 @@ struct Rejection {
   const char* statement_block;
   const char* message;
 };
+
+void PrintTo(const Rejection& c, std::ostream* os) { *os << '"' << c.text << '"'; }
 
 class LookupRejection : public LookupCommand, public testing::WithParamInterface<Rejection> {};
 

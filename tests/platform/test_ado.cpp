@@ -252,6 +252,57 @@ TEST_F(AdoTest, LookupReadsTheRowOfTheBlock) {
   EXPECT_EQ(FieldText(recordset, u"t"), u"中国联通");
 }
 
+// Statements that differ only in their literals share one prepared shape; the
+// literals must still reach the statement exactly, and texts the shape cannot
+// carry must still run as written.
+TEST_F(AdoTest, LiteralsReachTheStatementWhetherOrNotItsShapeIsKept) {
+  ado::Connection connection;
+  ASSERT_TRUE(OpenDb(connection));
+  struct {
+    std::u16string_view sql;
+    std::u16string_view first_field;  // of the only row, or "" for no row
+  } const cases[] = {
+      {u"select * from Mobile where num='1380013'", u"1380013"},
+      {u"select * from Mobile where num='1300000'", u"1300000"},
+      {u"select * from Mobile where num='1999999'", u""},
+      {u"select * from Mobile where num='1380013' -- it's a comment", u"1380013"},
+      {u"select * from Mobile /* 'x' */ where num='1300000';", u"1300000"},
+      {u"select 'it''s' as num", u"it's"},
+      {u"select '' as num", u""},
+      {u"select \"num\" from Mobile where \"num\"='1380013'", u"1380013"},
+      {u"select hex(X'4142') as num", u"4142"},
+      {u"select 'a' || ? as num", u""},  // a parameter of its own, unbound: null
+      {u"select name as num from pragma_table_info('Mobile') where cid=0", u"num"},
+      {u"select * from 'Mobile' where num='1380013'", u"1380013"},  // a string as a name
+  };
+  for (const auto& c : cases) {
+    ado::Recordset recordset;
+    ASSERT_TRUE(Query(recordset, connection, c.sql)) << std::string(c.sql.begin(), c.sql.end());
+    if (c.first_field.empty() && recordset.Eof()) continue;
+    ASSERT_FALSE(recordset.Eof());
+    ado::Variant value;
+    ASSERT_TRUE(recordset.Collect(u"num", &value));
+    EXPECT_EQ(value.vt == ado::kVtNull ? u"" : value.text, c.first_field);
+  }
+}
+
+TEST_F(AdoTest, ManyShapesInTurnStayCorrect) {
+  ado::Connection connection;
+  ASSERT_TRUE(OpenDb(connection));
+  for (int round = 0; round < 2; ++round) {
+    for (int k = 0; k < 40; ++k) {
+      // Forty shapes, more than a connection keeps.
+      std::u16string sql =
+          u"select num, " + Ascii(std::to_string(k)) + u" as k from Mobile where num='1380013'";
+      ado::Recordset recordset;
+      ASSERT_TRUE(Query(recordset, connection, sql));
+      ado::Variant value;
+      ASSERT_TRUE(recordset.Collect(u"k", &value));
+      EXPECT_EQ(value.integer, k);
+    }
+  }
+}
+
 TEST_F(AdoTest, EmptyResultIsAtItsEndAtOnce) {
   ado::Connection connection;
   ASSERT_TRUE(OpenDb(connection));
