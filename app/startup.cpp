@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include <QPointer>
+
 #include "app/main_window.h"
 #include "lookup/decompose.h"
 #include "lookup/lookup_command.h"
@@ -52,7 +54,7 @@ void 准备应用程序(std::string 程序目录) {
   程序.退出例程 = 释放全局变量;
 }
 
-void 载入启动窗口() {
+启动窗口* 载入启动窗口() {
   启动窗口* 窗口 = nullptr;
   try {
     窗口 = new 启动窗口();
@@ -62,7 +64,9 @@ void 载入启动窗口() {
   窗口->已销毁 = [] {
     if (platform::窗口::现存数量() == 0 && 本程序().循环运行中) platform::投递退出消息(0);
   };
+  QPointer<启动窗口> 存活(窗口);
   窗口->载入();
+  return 存活.data();
 }
 
 int 启动程序() {

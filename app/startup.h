@@ -42,7 +42,8 @@ int 启动程序();
 void 准备应用程序(std::string 程序目录);
 
 // Creates the main window and runs its loading: created event, then shown.
-void 载入启动窗口();
+// Returns the window, or null when it did not survive its loading.
+启动窗口* 载入启动窗口();
 
 void 退出清理();
 void 释放全局变量();

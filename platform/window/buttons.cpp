@@ -82,6 +82,10 @@ class 标签实现 final : public QLabel, public 标签 {
     setFont(取字体(设置_.字体));
     setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setWordWrap(false);
+    // Explicit roles: otherwise the label would take the window's button-face
+    // role and with it the button text colour.
+    setBackgroundRole(QPalette::Window);
+    setForegroundRole(QPalette::WindowText);
     setAutoFillBackground(true);
     setFocusPolicy(Qt::NoFocus);
     setAccessibleName(text());
@@ -94,6 +98,13 @@ class 标签实现 final : public QLabel, public 标签 {
     调色板.setColor(QPalette::WindowText, 取颜色(设置_.文本色, 系统));
     调色板.setColor(QPalette::Window, 取颜色(设置_.背景色, 系统));
     setPalette(调色板);
+  }
+
+ protected:
+  // A new style sheet re-polishes the label and with it resets its palette.
+  void changeEvent(QEvent* 事件) override {
+    QLabel::changeEvent(事件);
+    if (事件->type() == QEvent::StyleChange) 套用颜色();
   }
 
  private:

@@ -31,7 +31,12 @@ std::string 转程序文本(const QString& 文本) { return UnicodeToGbk(文本.
 
 bool 控件::认领按键(std::int32_t) const { return false; }
 
-void 控件::置焦点() { 部件().setFocus(Qt::OtherFocusReason); }
+// As on the window system, focusing a control of an inactive window also
+// activates that window.
+void 控件::置焦点() {
+  部件().setFocus(Qt::OtherFocusReason);
+  if (!部件().isActiveWindow()) 部件().activateWindow();
+}
 
 void 控件::置无障碍信息(std::string_view 名称, std::string_view 描述) {
   部件().setAccessibleName(转界面文本(名称));

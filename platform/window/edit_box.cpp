@@ -145,6 +145,12 @@ class 单行编辑框 final : public QLineEdit, public 编辑框 {
     QLineEdit::mouseReleaseEvent(事件);
   }
 
+  // A new style sheet re-polishes the box and with it resets its palette.
+  void changeEvent(QEvent* 事件) override {
+    QLineEdit::changeEvent(事件);
+    if (事件->type() == QEvent::StyleChange) 套用颜色();
+  }
+
   void paintEvent(QPaintEvent* 事件) override {
     QLineEdit::paintEvent(事件);
     if (!设置_.凹陷边框) return;
@@ -228,6 +234,12 @@ class 多行编辑框 final : public QPlainTextEdit, public 编辑框 {
   bool 认领按键(std::int32_t 键代码) const override { return !设置_.只读 && 键代码 == 0x0D; }
 
  protected:
+  // A new style sheet re-polishes the box and with it resets its palette.
+  void changeEvent(QEvent* 事件) override {
+    QPlainTextEdit::changeEvent(事件);
+    if (事件->type() == QEvent::StyleChange) 套用颜色();
+  }
+
   // What is copied is the text as the box holds it, lines ended by "\r\n".
   QMimeData* createMimeDataFromSelection() const override {
     QString 选中 = textCursor().selectedText();

@@ -118,9 +118,12 @@ void 窗口::移动焦点(bool 向前) {
   循环[下个]->部件().setFocus(向前 ? Qt::TabFocusReason : Qt::BacktabFocusReason);
 }
 
+// Qt's focusWidget() is the control that had the focus when the window was
+// deactivated, or that was given it since; a destroyed control leaves none.
 void 窗口::移交焦点() {
+  const QWidget* 记住的 = focusWidget();
   for (控件* 成员 : 控件表_) {
-    if (失活时焦点_ && &成员->部件() == 失活时焦点_) {
+    if (记住的 && &成员->部件() == 记住的) {
       成员->部件().setFocus(Qt::ActiveWindowFocusReason);
       return;
     }
@@ -191,9 +194,6 @@ bool 窗口::event(QEvent* 事件) {
         已首次激活_ = true;
         if (首次激活) 首次激活();
       }
-      break;
-    case QEvent::WindowDeactivate:
-      失活时焦点_ = focusWidget();
       break;
     case QEvent::ApplicationPaletteChange:
       for (控件* 成员 : 控件表_) 成员->套用颜色();

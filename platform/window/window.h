@@ -73,7 +73,6 @@ class 窗口 : public QWidget {
   void 移交焦点();
 
   std::vector<控件*> 控件表_;
-  QPointer<QWidget> 失活时焦点_;
   bool 已首次激活_ = false;
 };
 
