@@ -1,11 +1,15 @@
 #include "tools/zorvane_lookup/batch.h"
 
+#include <malloc.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
@@ -204,6 +208,34 @@ std::optional<int> ParseOptions(int argc, char** argv, Options* options) {
   return std::nullopt;
 }
 
+// Start-up here is dominated by first touches of fresh memory pages (about
+// 10 µs each), and the data-access layer hands the lookup image (1.5 MB)
+// over in two copies. So large blocks stay on the heap, where a freed block is
+// reused rather than returned and touched afresh, and the heap gets room up
+// front that the system may back with huge pages (one fault per 2 MB). A
+// block that is never touched fills the heap up to the first huge page, so
+// that the copies land there. Nothing depends on this but speed.
+void PrepareHeap() {
+  constexpr std::size_t kRoom = 24 << 20;
+  constexpr std::uintptr_t kHuge = 2 << 20;
+  constexpr std::uintptr_t kChunkHeader = 16;  // glibc: a block's size words before it
+  (void)mallopt(M_MMAP_THRESHOLD, 32 << 20);
+  (void)mallopt(M_TRIM_THRESHOLD, 64 << 20);
+  void* volatile room = std::malloc(kRoom);  // volatile: the pair must not be elided
+  const auto start = reinterpret_cast<std::uintptr_t>(room);
+  std::free(room);  // the heap keeps the room, untouched
+  if (start == 0) return;
+  std::uintptr_t begin = (start + kHuge - 1) & ~(kHuge - 1);
+  if (begin - start < 4 * kChunkHeader) begin += kHuge;
+  const std::uintptr_t end = (start + kRoom) & ~(kHuge - 1);
+  if (end <= begin || ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE) != 0) {
+    return;
+  }
+  // Its size with header is begin - start, so the next block starts at begin.
+  static void* const spacer = std::malloc(begin - start - kChunkHeader / 2);
+  (void)spacer;
+}
+
 double Now() {
   timespec ts{};
   clock_gettime(CLOCK_MONOTONIC, &ts);
@@ -278,9 +310,12 @@ bool IsBatchCommand(int argc, char** argv) {
 int RunBatch(int argc, char** argv) {
   Options options;
   if (std::optional<int> done = ParseOptions(argc, argv, &options)) return *done;
+  PrepareHeap();
 
-  // A closed output pipe is an error to report, not a signal to die of.
+  // A closed output pipe, or a file grown to its size limit, is an error to
+  // report (and the output left with whole records), not a signal to die of.
   ::signal(SIGPIPE, SIG_IGN);
+  ::signal(SIGXFSZ, SIG_IGN);
 
   std::vector<std::unique_ptr<Input>> inputs;
   std::int64_t total_bytes = 0;

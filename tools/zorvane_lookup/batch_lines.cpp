@@ -11,6 +11,7 @@ namespace {
 
 constexpr std::size_t kDigits = 11;
 constexpr std::size_t kBlockDigits = 7;
+constexpr std::size_t kRun = 32;
 
 bool IsBlank(std::string_view line) {
   return line.find_first_not_of(" \t\r\v\f") == std::string_view::npos;
@@ -34,11 +35,16 @@ bool LineProcessor::Process(std::string_view piece) {
   const Piece ok = format_.mid(Status::kOk);
   const Piece not_found = format_.mid(Status::kNotFound);
   while (p < end) {
-    // The common line: eleven digits beginning with 1, then LF or CR LF.
-    if (options_.fast_path && end - p > static_cast<std::ptrdiff_t>(kDigits)) {
-      const std::uint32_t block = FastBlock(p);
+    // A run of common lines: eleven digits beginning with 1, then LF or
+    // CR LF. Their places are looked up together, so that the misses in the
+    // block table overlap instead of queueing behind each other.
+    const char* line[kRun];
+    std::uint32_t block[kRun];
+    std::size_t n = 0;
+    while (n < kRun && options_.fast_path && end - p > static_cast<std::ptrdiff_t>(kDigits)) {
+      const std::uint32_t b = FastBlock(p);
       std::size_t length = 0;
-      if (block != 0) {
+      if (b != 0) {
         if (p[kDigits] == '\n') {
           length = kDigits + 1;
         } else if (p[kDigits] == '\r' && end - p > static_cast<std::ptrdiff_t>(kDigits + 1) &&
@@ -46,23 +52,34 @@ bool LineProcessor::Process(std::string_view piece) {
           length = kDigits + 2;
         }
       }
-      if (length != 0) {
-        char* o = out_->Reserve(fast_record_size_);
-        if (o == nullptr) return false;
-        const std::uint16_t place = image_.PlaceId(block);
-        ++place_counts_[place];
-        o = PutPiece(o, head);
-        std::memcpy(o, p, kDigits);
-        o += kDigits;
-        o = PutPiece(o, place != 0 ? ok : not_found);
-        std::memcpy(o, p, 8);  // the eighth byte is overwritten next
-        o += kBlockDigits;
-        o = PutPiece(o, format_.tail(place));
-        out_->Commit(o);
-        p += length;
-        continue;
-      }
+      if (length == 0) break;
+      line[n] = p;
+      block[n++] = b;
+      p += length;
     }
+    if (n != 0) {
+      std::uint16_t place[kRun];
+      for (std::size_t i = 0; i < n; ++i) place[i] = image_.PlaceId(block[i]);
+      char* o = out_->Reserve(n * fast_record_size_);
+      if (o == nullptr) return false;
+      // Locals, not members: every byte stored through o may alias a member,
+      // which would be loaded again after each store.
+      std::uint64_t* const counts = place_counts_.data();
+      const Piece* const tails = &format_.tail(0);
+      for (std::size_t i = 0; i < n; ++i) {
+        ++counts[place[i]];
+        if (head.size != 0) o = PutPiece<16>(o, head);
+        std::memcpy(o, line[i], kDigits);
+        o += kDigits;
+        o = PutPiece<32>(o, place[i] != 0 ? ok : not_found);
+        std::memcpy(o, line[i], 8);  // the eighth byte is overwritten next
+        o += kBlockDigits;
+        o = PutPiece(o, tails[place[i]]);
+      }
+      out_->Commit(o);
+      if (n == kRun) continue;
+    }
+    if (p >= end) break;
     const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
     const char* line_end = nl ? static_cast<const char*>(nl) : end;
     if (!ProcessLine(std::string_view(p, static_cast<std::size_t>(line_end - p)))) return false;

@@ -35,11 +35,14 @@ struct Piece {
 
 inline constexpr std::size_t kSlack = 64;
 
-// Copies a piece to out (which has room for kSlack bytes more than the piece)
-// and returns the end of the copy.
+// Copies a piece to out (which has room for kSlack bytes more than the
+// piece) and returns the end of the copy. A piece of up to kCopy bytes is
+// copied as kCopy bytes, in a few fixed moves.
+template <std::size_t kCopy = kSlack>
 inline char* PutPiece(char* out, Piece piece) noexcept {
-  if (piece.size <= kSlack) {
-    std::memcpy(out, piece.data, kSlack);
+  static_assert(kCopy <= kSlack);
+  if (piece.size <= kCopy) {
+    std::memcpy(out, piece.data, kCopy);
   } else {
     std::memcpy(out, piece.data, piece.size);
   }
@@ -61,7 +64,7 @@ class RecordFormat {
   Piece head() const { return head_; }
   Piece mid(Status status) const { return mids_[static_cast<std::size_t>(status)]; }
   // Place 0, and every rejected line, has empty fields (null in jsonl).
-  Piece tail(std::uint16_t place) const { return tails_[place]; }
+  const Piece& tail(std::uint16_t place) const { return tails_[place]; }
 
   // Writes an input text (valid UTF-8) between the head and the mid, escaped
   // as the format wants it (tsv: backslash, tab, CR and LF as \\ \t \r \n;
