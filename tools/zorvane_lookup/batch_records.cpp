@@ -118,36 +118,37 @@ void AppendField(Format format, std::string_view s, std::string* out) {
   out->resize(static_cast<std::size_t>(p - out->data()));
 }
 
-// What follows the block up to the end of the record: the six data fields,
-// or six absent ones when texts is null.
-std::string Tail(Format format, const std::string* texts) {
+// Appends what follows the block up to the end of the record: the six data
+// fields of a place, or six absent ones for place 0.
+void AppendTail(Format format, const lookup_image::LookupImage& image, std::uint16_t place,
+                std::string* out) {
   const char separator = format == Format::kCsv ? ',' : '\t';
-  std::string tail;
-  if (format == Format::kJsonl) tail.push_back('"');  // closes the block's string
+  std::string sanitized;
+  if (format == Format::kJsonl) out->push_back('"');  // closes the block's string
   for (std::size_t i = 0; i < std::size(kDataFields); ++i) {
+    std::string_view text = image.Text(place, kDataFields[i]);
+    if (!IsValidUtf8(text)) text = sanitized = SanitizeUtf8(text);
     if (format == Format::kJsonl) {
-      tail += ",\"";
-      tail += kFieldNames[3 + i];
-      tail += "\":";
-      if (texts) {
-        AppendField(format, texts[i], &tail);
+      *out += ",\"";
+      *out += kFieldNames[3 + i];
+      *out += "\":";
+      if (place != 0) {
+        AppendField(format, text, out);
       } else {
-        tail += "null";
+        *out += "null";
       }
     } else {
-      tail += separator;
-      if (texts) AppendField(format, texts[i], &tail);
+      *out += separator;
+      if (place != 0) AppendField(format, text, out);
     }
   }
-  tail += format == Format::kJsonl ? "}\n" : format == Format::kCsv ? "\r\n" : "\n";
-  return tail;
+  *out += format == Format::kJsonl ? "}\n" : format == Format::kCsv ? "\r\n" : "\n";
 }
 
 }  // namespace
 
 RecordFormat::RecordFormat(Format format, const lookup_image::LookupImage& image)
     : format_(format) {
-  std::vector<std::string> pieces;  // head, four mids, then a tail per place
   const bool json = format == Format::kJsonl;
   const std::string separator = format == Format::kCsv ? "," : "\t";
 
@@ -160,29 +161,36 @@ RecordFormat::RecordFormat(Format format, const lookup_image::LookupImage& image
     header_ += format == Format::kCsv ? "\r\n" : "\n";
   }
 
-  pieces.push_back(json ? "{\"input\":\"" : "");
+  // The pieces go one after the other into the arena: the head, the four
+  // mids, then a tail per place (place 0 first). Pointers into the arena are
+  // taken once it is complete.
+  std::vector<std::size_t> offsets;  // where each piece begins; one more at the end
+  arena_.reserve(64 * (image.place_count() + 8u));
+  offsets.push_back(0);
+  if (json) arena_ += "{\"input\":\"";
+  offsets.push_back(arena_.size());
   for (std::size_t s = 0; s < kStatusCount; ++s) {
     const std::string_view name = StatusName(static_cast<Status>(s));
-    pieces.push_back(json ? "\",\"status\":\"" + std::string(name) + "\",\"block\":\""
-                          : separator + std::string(name) + separator);
-  }
-  pieces.push_back(Tail(format, nullptr));
-  for (std::uint32_t p = 1; p <= image.place_count(); ++p) {
-    std::string texts[std::size(kDataFields)];
-    for (std::size_t i = 0; i < std::size(kDataFields); ++i) {
-      texts[i] = SanitizeUtf8(image.Text(static_cast<std::uint16_t>(p), kDataFields[i]));
+    if (json) {
+      arena_ += "\",\"status\":\"";
+      arena_ += name;
+      arena_ += "\",\"block\":\"";
+    } else {
+      arena_ += separator;
+      arena_ += name;
+      arena_ += separator;
     }
-    pieces.push_back(Tail(format, texts));
-  }
-
-  std::vector<std::size_t> offsets;
-  for (const std::string& piece : pieces) {
     offsets.push_back(arena_.size());
-    arena_ += piece;
+  }
+  for (std::uint32_t p = 0; p <= image.place_count(); ++p) {
+    AppendTail(format, image, static_cast<std::uint16_t>(p), &arena_);
+    offsets.push_back(arena_.size());
   }
   arena_.append(kSlack, '\0');
 
-  auto piece = [&](std::size_t i) { return Piece{arena_.data() + offsets[i], pieces[i].size()}; };
+  auto piece = [&](std::size_t i) {
+    return Piece{arena_.data() + offsets[i], offsets[i + 1] - offsets[i]};
+  };
   head_ = piece(0);
   std::size_t longest_mid = 0;
   for (std::size_t s = 0; s < kStatusCount; ++s) {
@@ -190,7 +198,8 @@ RecordFormat::RecordFormat(Format format, const lookup_image::LookupImage& image
     longest_mid = std::max(longest_mid, mids_[s].size);
   }
   std::size_t longest_tail = 0;
-  for (std::size_t i = 1 + kStatusCount; i < pieces.size(); ++i) {
+  tails_.reserve(image.place_count() + 1u);
+  for (std::size_t i = 1 + kStatusCount; i + 1 < offsets.size(); ++i) {
     tails_.push_back(piece(i));
     longest_tail = std::max(longest_tail, tails_.back().size);
   }
