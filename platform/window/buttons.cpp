@@ -3,6 +3,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QEvent>
+#include <QHelpEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPushButton>
@@ -16,7 +17,7 @@ class 超级按钮实现 final : public QAbstractButton, public 超级按钮 {
   explicit 超级按钮实现(const 超级按钮设置& 设置) : 设置_(设置) {
     setText(转界面文本(设置_.标题));
     setFont(取字体(设置_.字体));
-    setToolTip(提示文本(设置_.提示, QToolTip::font()));
+    setToolTip(转界面文本(设置_.提示));
     setAccessibleName(text());
     setAccessibleDescription(转界面文本(设置_.提示));
     setFocusPolicy(Qt::StrongFocus);
@@ -33,6 +34,16 @@ class 超级按钮实现 final : public QAbstractButton, public 超级按钮 {
   void 单击() override { click(); }
 
  protected:
+  // The tooltip is measured only when it is about to show.
+  bool event(QEvent* 事件) override {
+    if (事件->type() == QEvent::ToolTip) {
+      QToolTip::showText(static_cast<QHelpEvent*>(事件)->globalPos(),
+                         提示文本(设置_.提示, QToolTip::font()), this);
+      return true;
+    }
+    return QAbstractButton::event(事件);
+  }
+
   // Flat in every state: no frame, no focus rectangle; only the caption moves
   // 1 pixel right and down while the button is pressed.
   void paintEvent(QPaintEvent*) override {

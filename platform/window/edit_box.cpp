@@ -210,11 +210,9 @@ class 多行编辑框 final : public QPlainTextEdit, public 编辑框 {
     return 转程序文本(toPlainText().replace(u'\n', QStringLiteral("\r\n")));
   }
   void 置文本(std::string_view 新文本) override {
+    // A new text shows from its start with the caret there: the view is at
+    // the top already, so nothing needs laying out before it is painted.
     setPlainText(界面行(新文本));
-    QTextCursor 光标 = textCursor();
-    光标.movePosition(QTextCursor::Start);
-    setTextCursor(光标);
-    ensureCursorVisible();
   }
   void 追加文本(std::string_view 新文本) override {
     QTextCursor 光标 = textCursor();

@@ -9,6 +9,7 @@
 #include <QTest>
 
 #include "app/startup.h"
+#include "app/web_domain.h"
 #include "platform/window/window.h"
 #include "tests/app/app_test_support.h"
 
@@ -60,7 +61,7 @@ TEST_F(主窗口, WindowIsFixedCentredAndHasOnlyTheCloseBox) {
   EXPECT_TRUE(标志 & Qt::WindowSystemMenuHint);
   EXPECT_FALSE(标志 & Qt::WindowMinimizeButtonHint);
   EXPECT_FALSE(标志 & Qt::WindowMaximizeButtonHint);
-  EXPECT_EQ(窗口->windowTitle(), QStringLiteral("Zorvane-www.zorvane.example"));
+  EXPECT_EQ(窗口->windowTitle(), QStringLiteral("Zorvane-" ZORVANE_WEB_DOMAIN));
   const QRect 屏幕 = QGuiApplication::primaryScreen()->geometry();
   EXPECT_EQ(窗口->pos(), QPoint((屏幕.width() - 293) / 2, (屏幕.height() - 149) / 2));
   const QList<QSize> 图标尺寸 = 窗口->windowIcon().availableSizes();
@@ -119,7 +120,7 @@ TEST_F(主窗口, TextsColoursAndFontsSurviveTheSkin) {
   for (const auto& [按钮, 标题, 提示, 字高] : {
            按钮期望{窗.超级按钮更新, QStringLiteral("数据库更新"),
                     QStringLiteral("下载最新版数据库"), 14},
-           按钮期望{窗.超级按钮链接, QStringLiteral("www.zorvane.example"),
+           按钮期望{窗.超级按钮链接, QStringLiteral(ZORVANE_WEB_DOMAIN),
                     QStringLiteral("欢迎支持朔禾科技"), 14},
            按钮期望{窗.超级按钮查询, QStringLiteral("点击查询"), QStringLiteral("查询归属地信息"),
                     12},
