@@ -185,9 +185,9 @@ TEST_F(BatchCli, SummaryCountsStatusesAndCarriers) {
             "               2  中国联通\n");
 }
 
-// Runs the program with standard error on a terminal; returns what the
-// terminal showed.
-std::string RunOnTerminal(const std::vector<std::string>& args) {
+// Runs the program with standard error (and, if asked, standard output) on a
+// terminal; returns what the terminal showed.
+std::string RunOnTerminal(const std::vector<std::string>& args, bool output_too = false) {
   std::vector<std::string> all = {std::string(ZORVANE_PROGRAM_DIR) + "/zorvane-lookup"};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
@@ -196,8 +196,7 @@ std::string RunOnTerminal(const std::vector<std::string>& args) {
   int terminal = -1;
   const pid_t pid = forkpty(&terminal, nullptr, nullptr, nullptr);
   if (pid == 0) {
-    const int null = open("/dev/null", O_WRONLY);
-    dup2(null, 1);
+    if (!output_too) dup2(open("/dev/null", O_WRONLY), 1);
     execv(argv[0], argv.data());
     _exit(127);
   }
@@ -222,6 +221,10 @@ TEST_F(BatchCli, ShowsProgressOnlyOnATerminalAndWithoutQuiet) {
   EXPECT_NE(shown.find("rows/s"), std::string::npos) << shown;
   EXPECT_NE(shown.find("elapsed"), std::string::npos) << shown;
   EXPECT_EQ(RunOnTerminal(Args({"--input", input, "--quiet"})), "");
+  // Records on the terminal too: no bar in between them.
+  const std::string records = RunOnTerminal(Args({"--input", input}), true);
+  EXPECT_NE(records.find("13800131000"), std::string::npos);
+  EXPECT_EQ(records.find("rows/s"), std::string::npos);
 
   const auto not_terminal = RunLookup(Args({"--input", input}));
   ASSERT_EQ(not_terminal.status, 0);

@@ -46,7 +46,8 @@ constexpr char kHelp[] =
     "  --summary        at the end, counts per status and per carrier on\n"
     "                   standard error\n"
     "  --quiet          no progress bar (shown only when standard error is a\n"
-    "                   terminal and every input a file of known size)\n"
+    "                   terminal, standard output is not, and every input is\n"
+    "                   a file of known size)\n"
     "  --db PATH        the database file (default: Source/Mobile_DB.dat\n"
     "                   beside the program)\n"
     "  --help           this text\n"
@@ -341,7 +342,10 @@ int RunBatch(int argc, char** argv) {
                           LineOptions{.encoding = options.encoding, .normalize = options.normalize},
                           &out);
   std::optional<Progress> progress;
-  if (!options.quiet && total_bytes >= 0 && ::isatty(STDERR_FILENO)) progress.emplace(total_bytes);
+  // Records on the same terminal would be torn apart by the redrawn bar.
+  if (!options.quiet && total_bytes >= 0 && ::isatty(STDERR_FILENO) && !::isatty(STDOUT_FILENO)) {
+    progress.emplace(total_bytes);
+  }
 
   auto write_failed = [&] {
     if (progress) progress->Finish();
