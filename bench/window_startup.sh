@@ -8,7 +8,7 @@
 # Goals: start-up within 1.3 times the minimal window; Enter to result < 1 ms.
 set -eu
 
-build=${1:-build}
+build=$(realpath "${1:-build}")
 runs=${2:-15}
 program=$build/bin/zorvane
 minimal=$build/bin/bench_minimal_window
@@ -39,7 +39,12 @@ time_to_map() {
   start=$EPOCHREALTIME
   (cd "$work" && exec "$program") >/dev/null 2>&1 &
   pid=$!
-  while read -r line <&"${XEV[0]}"; do
+  while :; do
+    if ! read -r -t 10 line <&"${XEV[0]}"; then
+      echo "no window of $program was mapped within 10 s" >&2
+      kill "$pid" "$XEV_PID" 2>/dev/null
+      exit 1
+    fi
     [[ $line == MapNotify* ]] && break
   done
   end=$EPOCHREALTIME

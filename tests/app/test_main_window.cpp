@@ -157,6 +157,24 @@ TEST_F(主窗口, FlatButtonShiftsItsCaptionWhilePressed) {
   EXPECT_NE(按下, 松开);
 }
 
+TEST_F(主窗口, ResultBoxFollowsTheCaretWithoutScrollBars) {
+  for (int 行 = 0; 行 < 20; ++行) 窗口->追加结果框文本(程序("一行结果\r\n"));
+  auto& 结果框 = static_cast<QPlainTextEdit&>(窗口->编辑框结果->部件());
+  const QScrollBar* 滚动条 = 结果框.verticalScrollBar();
+  EXPECT_GT(滚动条->maximum(), 0);
+  EXPECT_EQ(滚动条->value(), 滚动条->maximum());
+  EXPECT_FALSE(滚动条->isVisible());
+}
+
+TEST(提示文本, WrapsOnlyBeyond400Pixels) {
+  const QFont 字体 = QApplication::font();
+  EXPECT_EQ(platform::提示文本(程序("欢迎支持朔禾科技"), 字体), QStringLiteral("欢迎支持朔禾科技"));
+  const std::string 长提示(200, 'x');
+  const QString 包装 = platform::提示文本(长提示, 字体);
+  EXPECT_TRUE(包装.contains(QStringLiteral("width=\"400\"")));
+  EXPECT_TRUE(包装.contains(QString::fromStdString(长提示)));
+}
+
 TEST_F(主窗口, FocusStartsInTheNumberBox) { EXPECT_EQ(焦点部件(), &窗口->编辑框手机号->部件()); }
 
 TEST_F(主窗口, TabCyclesAgainstDescriptionOrderBothWays) {
