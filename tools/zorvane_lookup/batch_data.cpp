@@ -89,6 +89,23 @@ std::string FieldText(const ado::Variant& value) {
   return SanitizeUtf8(platform::GbkToUtf8(字段值转文本(value)));
 }
 
+// Appends a field value to the key that tells places apart: its kind, its
+// length and its bytes, so that no two values share a key. Texts go in as
+// they are, without a conversion per row.
+void AppendPlaceKey(const ado::Variant& value, std::string* key) {
+  std::string_view bytes;
+  std::string converted;
+  if (value.vt == ado::kVtBstr || value.vt == ado::kVtLpWStr) {
+    bytes = {reinterpret_cast<const char*>(value.text.data()), value.text.size() * 2};
+  } else {
+    bytes = converted = FieldText(value);
+  }
+  const auto size = static_cast<std::uint32_t>(bytes.size());
+  *key += static_cast<char>(value.vt == ado::kVtBstr || value.vt == ado::kVtLpWStr);
+  key->append(reinterpret_cast<const char*>(&size), sizeof size);
+  key->append(bytes);
+}
+
 // Reads the Mobile table row by row into an image of the same form. The
 // first row of a block wins, as in the window's query.
 bool ReadTable(ado::Connection* connection, std::vector<std::uint8_t>* bytes, std::string* error) {
@@ -102,12 +119,17 @@ bool ReadTable(ado::Connection* connection, std::vector<std::uint8_t>* bytes, st
 
   using Texts = std::array<std::string, lookup_image::kFieldCount>;
   std::vector<Texts> places;
-  std::unordered_map<std::string, std::uint16_t> place_ids;  // texts, length-prefixed
+  std::unordered_map<std::string, std::uint16_t> place_ids;  // by PlaceKey
   std::vector<lookup_image::BlockPlace> blocks;
   std::vector<bool> seen(lookup_image::kHighestBlock - lookup_image::kLowestBlock + 1);
+  // Reused from row to row, so that their texts keep their memory.
+  ado::Variant num;
+  std::array<ado::Variant, lookup_image::kFieldCount> values;
+  std::array<bool, lookup_image::kFieldCount> present{};
+  bool columns_known = false;
+  std::string key;
   // A failed step ends the result, so the loop stops there too.
   for (; !rs.Eof(); s = rs.MoveNext()) {
-    ado::Variant num;
     if (!rs.Collect(u"num", &num)) {
       *error = "the Mobile table has no num column";
       return false;
@@ -116,19 +138,27 @@ bool ReadTable(ado::Connection* connection, std::vector<std::uint8_t>* bytes, st
     if (!block || seen[*block - lookup_image::kLowestBlock]) continue;
     seen[*block - lookup_image::kLowestBlock] = true;
 
-    Texts texts;
-    std::string key;
+    // Which columns the table has is asked once; a missing one stays empty.
+    key.clear();
     for (std::size_t f = 0; f < kColumns.size(); ++f) {
-      ado::Variant value;
-      if (rs.Collect(kColumns[f], &value)) texts[f] = FieldText(value);
-      key += std::to_string(texts[f].size()) + ':' + texts[f];
+      if (!columns_known) {
+        present[f] = rs.Collect(kColumns[f], &values[f]).ok();
+      } else if (present[f]) {
+        (void)rs.Collect(kColumns[f], &values[f]);
+      }
+      if (present[f]) AppendPlaceKey(values[f], &key);
     }
-    auto [it, added] = place_ids.try_emplace(std::move(key), 0);
+    columns_known = true;
+    auto [it, added] = place_ids.try_emplace(key, 0);
     if (added) {
       if (places.size() == lookup_image::kMaxPlaces) {
         *error = "the Mobile table has more than " + std::to_string(lookup_image::kMaxPlaces) +
                  " distinct places";
         return false;
+      }
+      Texts texts;
+      for (std::size_t f = 0; f < kColumns.size(); ++f) {
+        if (present[f]) texts[f] = FieldText(values[f]);
       }
       places.push_back(std::move(texts));
       it->second = static_cast<std::uint16_t>(places.size());
