@@ -169,6 +169,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options* options) {
     std::string text;
     if (takes_value && !take(&text)) return UsageError(std::string(name) + " needs a value");
     if (name == "--batch") {
+      // the mode itself
     } else if (name == "--help") {
       std::fputs(kHelp, stdout);
       return std::fflush(stdout) == 0 ? 0 : 1;
