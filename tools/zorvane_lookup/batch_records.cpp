@@ -107,8 +107,33 @@ char* PutField(Format format, char* out, std::string_view s) {
   return out;
 }
 
+// True when the format writes the text unchanged (besides JSON's quotes).
+bool NeedsNoEscape(Format format, std::string_view s) {
+  for (char c : s) {
+    const auto u = static_cast<unsigned char>(c);
+    switch (format) {
+      case Format::kTsv:
+        if (c == '\\' || c == '\t' || c == '\r' || c == '\n') return false;
+        break;
+      case Format::kCsv:
+        if (c == ',' || c == '"' || c == '\r' || c == '\n') return false;
+        break;
+      case Format::kJsonl:
+        if (c == '"' || c == '\\' || u < 0x20) return false;
+        break;
+    }
+  }
+  return true;
+}
+
 void AppendField(Format format, std::string_view s, std::string* out) {
   const bool json = format == Format::kJsonl;
+  if (NeedsNoEscape(format, s)) {
+    if (json) out->push_back('"');
+    out->append(s);
+    if (json) out->push_back('"');
+    return;
+  }
   const std::size_t at = out->size();
   out->resize(at + RecordFormat::MaxInputSize(s.size()) + 2);
   char* p = out->data() + at;
