@@ -16,8 +16,15 @@ constexpr std::int32_t kConnectUnspecified = -1;
 template <typename... Args>
 std::string 格式化(const char* 格式, Args... 参数) {
   char 缓冲[64];
-  int n = std::snprintf(缓冲, sizeof 缓冲, 格式, 参数...);
-  return std::string(缓冲, n > 0 ? static_cast<std::size_t>(n) : 0);
+  const int n = std::snprintf(缓冲, sizeof 缓冲, 格式, 参数...);
+  if (n <= 0) return {};
+  const auto 长度 = static_cast<std::size_t>(n);
+  if (长度 < sizeof 缓冲) return std::string(缓冲, 长度);
+  // Longer than the buffer: a large double in fixed notation has up to 309
+  // digits before the point.
+  std::string 文本(长度, '\0');
+  std::snprintf(文本.data(), 文本.size() + 1, 格式, 参数...);
+  return 文本;
 }
 
 // A currency amount (units of 1/10000) as plain decimal text without
