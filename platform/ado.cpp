@@ -15,6 +15,7 @@
 #include <system_error>
 #include <unordered_map>
 
+#include "platform/connection_text.h"
 #include "platform/provider_file.h"
 
 namespace ado {
@@ -150,11 +151,7 @@ std::u16string_view Trim(std::u16string_view text) {
 
 // ---- Connection text ----
 
-struct ConnectionSettings {
-  std::optional<std::u16string> provider;
-  std::u16string data_source;
-  std::u16string password;
-};
+}  // namespace
 
 // Parses "key=value; key=value". A value may be quoted with " or ' so that
 // it holds a semicolon; blank pieces are skipped; the last of a repeated key
@@ -210,6 +207,8 @@ bool ParseConnectionText(std::u16string_view text, ConnectionSettings* settings)
   }
   return true;
 }
+
+namespace {
 
 // ---- The database file ----
 
@@ -330,7 +329,7 @@ Status CheckProviderFile(sqlite3* db, const DatabaseFile& file, std::u16string_v
                                               statement.get(), 1))) == provider::kFormat;
     } else if (name == provider::kIterationsKey && type == SQLITE_INTEGER) {
       const sqlite3_int64 iterations = sqlite3_column_int64(statement.get(), 1);
-      if (iterations > 0 && iterations <= std::numeric_limits<int>::max()) {
+      if (iterations > 0 && iterations <= provider::kMaxIterations) {
         stored.iterations = static_cast<int>(iterations);
         have_iterations = true;
       }

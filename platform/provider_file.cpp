@@ -23,7 +23,9 @@ std::vector<std::uint8_t> Derive(std::string_view password, const std::vector<st
 }  // namespace
 
 PasswordVerifier MakeVerifier(std::string_view password, int iterations) {
-  if (iterations < 1) throw std::invalid_argument("PBKDF2 needs at least one iteration");
+  if (iterations < 1 || iterations > kMaxIterations) {
+    throw std::invalid_argument("PBKDF2 iterations must be 1 to kMaxIterations");
+  }
   PasswordVerifier made;
   made.salt.resize(kSaltBytes);
   // A verifier without a random salt would be the same in every file.
@@ -37,8 +39,10 @@ PasswordVerifier MakeVerifier(std::string_view password, int iterations) {
 }
 
 bool CheckPassword(const PasswordVerifier& stored, std::string_view password) {
-  // A damaged record must not pass by comparing zero bytes.
-  if (stored.iterations < 1 || stored.salt.empty() || stored.verifier.size() != kVerifierBytes) {
+  // A damaged record must not pass by comparing zero bytes, nor keep the
+  // caller deriving for hours.
+  if (stored.iterations < 1 || stored.iterations > kMaxIterations || stored.salt.empty() ||
+      stored.verifier.size() != kVerifierBytes) {
     return false;
   }
   std::vector<std::uint8_t> derived = Derive(password, stored.salt, stored.iterations);

@@ -26,6 +26,10 @@ inline constexpr std::string_view kVerifierKey = "password_verifier";      // BL
 // Chosen so that deriving the verifier, and so opening, stays well under 5 ms:
 // one derivation takes 0.7 to 1 ms on the development machine (bench_ado).
 inline constexpr int kDefaultIterations = 3000;
+// The most a file may ask for. The count is read from the file before the
+// password is checked, so a damaged file could otherwise make an open derive
+// for hours (2^31 - 1 iterations); this bound keeps it well under a second.
+inline constexpr int kMaxIterations = 100 * kDefaultIterations;
 inline constexpr std::size_t kSaltBytes = 16;
 inline constexpr std::size_t kVerifierBytes = 32;
 
@@ -37,7 +41,7 @@ struct PasswordVerifier {
 
 // A new verifier with a fresh random salt. The password is UTF-8. Throws
 // std::runtime_error when no random bytes can be had, and
-// std::invalid_argument for fewer than one iteration.
+// std::invalid_argument for fewer than one or more than kMaxIterations.
 PasswordVerifier MakeVerifier(std::string_view password, int iterations = kDefaultIterations);
 
 // True when the password derives the stored verifier (compared in constant time).

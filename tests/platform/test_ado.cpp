@@ -178,6 +178,11 @@ TEST_F(AdoTest, OpenFailsWithADescriptionNamingTheCause) {
                   "UPDATE zorvane_meta SET value = 'zorvane-location-db 2' WHERE key = 'format'");
   WriteProviderDb(no_verifier, kPassword,
                   "DELETE FROM zorvane_meta WHERE key = 'password_verifier'");
+  // Found by the database fuzzer: the count is read before the password is
+  // checked, and this one would keep the open deriving for many minutes.
+  const fs::path endless = dir_ / "endless.dat";
+  WriteProviderDb(endless, kPassword,
+                  "UPDATE zorvane_meta SET value = 2147483647 WHERE key = 'password_iterations'");
 
   auto not_ours = [](const fs::path& p) {
     return u"无法识别的数据库格式“" + p.u16string() + u"”。";
@@ -196,6 +201,7 @@ TEST_F(AdoTest, OpenFailsWithADescriptionNamingTheCause) {
       {ConnectionText(other), not_ours(other)},
       {ConnectionText(wrong_format), not_ours(wrong_format)},
       {ConnectionText(no_verifier), not_ours(no_verifier)},
+      {ConnectionText(endless), not_ours(endless)},
       {ConnectionText(db_, u"Rk#5pLx%qN2*zVm8"), u"不是有效的密码。"},
       {ConnectionText(db_, u"rk#5plx%qn2*zvm8^"), u"不是有效的密码。"},
       {ConnectionText(db_, u""), u"不是有效的密码。"},

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <limits>
+#include <stdexcept>
 #include <string>
 
 #include "platform/provider_file.h"
@@ -39,8 +41,16 @@ TEST(ProviderFile, DamagedRecordAdmitsNothing) {
   EXPECT_FALSE(damaged([](auto& v) { v.salt[0] ^= 1; }));
   EXPECT_FALSE(damaged([](auto& v) { v.iterations = 11; }));
   EXPECT_FALSE(damaged([](auto& v) { v.iterations = 0; }));
+  // Refused before deriving: this would otherwise take many minutes.
+  EXPECT_FALSE(damaged([](auto& v) { v.iterations = std::numeric_limits<int>::max(); }));
+  EXPECT_FALSE(damaged([](auto& v) { v.iterations = provider::kMaxIterations + 1; }));
   EXPECT_FALSE(damaged([](auto& v) { v.verifier.clear(); }));
   EXPECT_FALSE(damaged([](auto& v) { v.salt.clear(); }));
+}
+
+TEST(ProviderFile, IterationsOutsideTheBoundsAreNotWritten) {
+  EXPECT_THROW(provider::MakeVerifier("p", 0), std::invalid_argument);
+  EXPECT_THROW(provider::MakeVerifier("p", provider::kMaxIterations + 1), std::invalid_argument);
 }
 
 }  // namespace
