@@ -4,6 +4,8 @@
 #   ./test.sh              build and run the tests
 #   ./test.sh --sanitize   the same with AddressSanitizer and UBSan (build-asan/)
 #   ./test.sh --bench      also run the benchmarks
+#   ./test.sh --fuzz [SECONDS]  build the libFuzzer targets (build-fuzz/) and run
+#                          each for SECONDS (default 30); see fuzz/run.sh
 set -euo pipefail
 source "$(dirname "$0")/scripts/common.sh"
 
@@ -12,7 +14,11 @@ case "${1:-}" in
   "") ;;
   --sanitize) mode=sanitize ;;
   --bench) mode=bench ;;
-  -h|--help) sed -n '2,7p' "$0"; exit 0 ;;
+  --fuzz)
+    install_missing $PACKAGES_BUILD $PACKAGES_FUZZ
+    exec "$ZORVANE_ROOT/fuzz/run.sh" "${2:-30}"
+    ;;
+  -h|--help) sed -n '2,8p' "$0"; exit 0 ;;
   *) say "test.sh: unknown option $1"; exit 2 ;;
 esac
 
