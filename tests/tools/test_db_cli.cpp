@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <chrono>
@@ -104,6 +105,22 @@ TEST_F(ZorvaneDb, ABadTableFailsWithOneLineAndLeavesTheOldFile) {
   EXPECT_EQ(onto_input.status, 1);
   EXPECT_EQ(onto_input.err, "zorvane-db: --out names the input file " + tsv_ + "\n");
   EXPECT_EQ(db_test::ReadBytes(db_), before);
+}
+
+TEST_F(ZorvaneDb, OnlyARegularFileIsReplaced) {
+  // A pipe and a link stay what they are: renaming over them would swap the
+  // thing itself for a file (as root even a device such as /dev/null).
+  const fs::path fifo = dir_ / "pipe.dat";
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  const fs::path link = dir_ / "link.dat";
+  fs::create_symlink(db_, link);
+  for (const fs::path& target : {fifo, link}) {
+    const auto run = RunDb({"build", "--from", tsv_, "--out", target.string()});
+    EXPECT_EQ(run.status, 1) << target;
+    EXPECT_NE(run.err.find("not a regular file"), std::string::npos) << run.err;
+  }
+  EXPECT_TRUE(fs::is_fifo(fs::symlink_status(fifo)));
+  EXPECT_TRUE(fs::is_symlink(fs::symlink_status(link)));
 }
 
 TEST_F(ZorvaneDb, ExportAndBuildRoundTripInBothFormats) {

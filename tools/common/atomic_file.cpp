@@ -69,6 +69,13 @@ mode_t DefaultMode() {
 
 std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& target,
                                                  std::string* error) {
+  // Only a regular file is replaced: renaming over a device, a pipe or a link
+  // would swap the thing itself for a file (as root, /dev/null too).
+  struct stat existing;
+  if (::lstat(target.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode)) {
+    *error = target.string() + " exists and is not a regular file; not replacing it";
+    return nullptr;
+  }
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   // A hidden name that says what it will become.

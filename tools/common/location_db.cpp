@@ -36,7 +36,8 @@ CREATE TABLE places(
   code TEXT NOT NULL);
 CREATE TABLE blocks(num INTEGER PRIMARY KEY, place INTEGER NOT NULL);
 CREATE VIEW Mobile AS
-  SELECT b.num AS num, p.area AS area, p.t AS t, p.zip AS zip, p.code AS code
+  SELECT b.num AS num, p.area AS area, p.t AS t, p.zip AS zip, p.code AS code,
+         p.province AS province, p.city AS city
   FROM blocks b JOIN places p ON p.id = b.place;
 )sql";
 
