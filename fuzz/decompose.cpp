@@ -7,11 +7,13 @@
 //     exact integer remainder smaller than 10^10 by a power of ten, so the
 //     double quotient lies at least 10^-9 from any integer it does not equal,
 //     far more than its rounding error: flooring it is integer floor
-//     division. Element 1 divides x, which may be as large as 2^63; there the
-//     correctly rounded double quotient can reach the next integer, so it is
-//     modelled exactly: whether x / 10^10 rounds up to floor + 1 is decided
-//     by comparing it, in 128-bit integers, with the midpoint between
-//     floor + 1 and the double just below it.
+//     division. Element 1 divides x, which may be as large as 2^63. A
+//     quotient just below an integer k could round up to k; for a double x it
+//     cannot (x stays at least ulp(x) from k * 10^10, and ulp(x) / 10^10 is
+//     more than half the quotient's ulp), but rather than rely on that, the
+//     rounding is modelled exactly: whether x / 10^10 rounds up to floor + 1
+//     is decided by comparing it, in 128-bit integers, with the midpoint
+//     between floor + 1 and the double just below it.
 #include <bit>
 #include <charconv>
 #include <cmath>
