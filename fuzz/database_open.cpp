@@ -1,7 +1,6 @@
 // Any bytes as the database file, opened the way the window opens it (its
-// connection text and password; the file in a folder of the target's own,
-// named by its absolute path, so that the fuzzer's relative paths keep
-// working), then queried with the
+// connection text and password; the file named by an absolute path, so that
+// the fuzzer's relative paths keep working), then queried with the
 // program's statement and read through the data components; then the whole
 // Mobile table read row by row with a server-side cursor, every field as
 // text. Nothing may crash or hang, and the file must be left as it was.
@@ -40,20 +39,16 @@ class SilentBox : public 错误提示 {
   std::abort();
 }
 
-std::string folder;
-
-void RemoveFolder() {
-  std::error_code ignored;
-  std::filesystem::remove_all(folder, ignored);
-}
-
+// A name of our own for the database file. The file exists only during a
+// run of the target (a crash leaves it behind, as the evidence).
 const std::string& DatabasePath() {
   static const std::string path = [] {
-    folder = (std::filesystem::temp_directory_path() / "zorvane-fuzz-XXXXXX").string();
-    if (mkdtemp(folder.data()) == nullptr) Die("mkdtemp");
-    std::atexit(RemoveFolder);
+    std::string name = (std::filesystem::temp_directory_path() / "zorvane-fuzz-XXXXXX").string();
+    const int fd = mkstemp(name.data());
+    if (fd < 0) Die("mkstemp");
+    ::close(fd);
     ado::Initialize();
-    return folder + "/Mobile_DB.dat";
+    return name;
   }();
   return path;
 }
@@ -121,5 +116,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fprintf(stderr, "database_open: the database file was changed\n");
     std::abort();
   }
+  ::unlink(path.c_str());
   return 0;
 }
