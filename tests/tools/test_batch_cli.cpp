@@ -8,8 +8,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <cerrno>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -342,6 +345,54 @@ TEST_F(BatchCli, UsageErrorsExitWithTwo) {
                            "not_found", "area_code", "0086", "Example"}) {
     EXPECT_NE(help.out.find(word), std::string::npos) << word;
   }
+}
+
+// True when some process has `file` mapped.
+bool AnyProcessMaps(const std::filesystem::path& file) {
+  for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.empty() || !std::all_of(name.begin(), name.end(), ::isdigit)) continue;
+    std::ifstream maps(entry.path() / "maps");
+    std::string line;
+    while (std::getline(maps, line)) {
+      if (line.ends_with(file.string())) return true;
+    }
+  }
+  return false;
+}
+
+// An input file cut short by another program after the run mapped it: the
+// run ends with one line and status 1, not with SIGBUS.
+TEST_F(BatchCli, AnInputCutShortWhileReadEndsWithOneLine) {
+  const auto pipe = dir_ / "first.fifo";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const auto big = dir_ / "big.txt";
+  std::string text;
+  for (int i = 0; i < 100000; ++i) text += "13800138000\n";
+  WriteText(big, text);
+
+  batch_test::Run run;
+  std::thread lookup([&] {
+    run = RunLookup(Args({"--quiet", "--input", pipe.string(), "--input", big.string()}));
+  });
+  // The run opens every input before it reads one, the pipe first: once the
+  // pipe has its reader and the big file is mapped, cut the file short, then
+  // end the pipe so the run goes on to the file.
+  const int writer = ::open(pipe.c_str(), O_WRONLY);
+  bool mapped = false;
+  for (int i = 0; i < 500 && !mapped; ++i) {
+    mapped = AnyProcessMaps(big);
+    if (!mapped) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  std::filesystem::resize_file(big, 0);
+  if (writer >= 0) ::close(writer);
+  lookup.join();
+
+  ASSERT_GE(writer, 0);
+  ASSERT_TRUE(mapped);
+  EXPECT_EQ(run.status, 1);
+  EXPECT_EQ(run.err, "zorvane-lookup: an input file was cut short while it was read\n");
+  for (const std::string& line : Lines(run.out)) EXPECT_EQ(Fields(line).size(), 9u) << line;
 }
 
 }  // namespace

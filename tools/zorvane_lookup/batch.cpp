@@ -310,6 +310,18 @@ bool IsBatchCommand(int argc, char** argv) {
   return false;
 }
 
+// A mapped input file that another program cuts short while it is read
+// faults on the pages that are gone. End with one line, as for any read
+// error; the output written so far holds whole records only.
+extern "C" void OnInputCutShort(int) {
+  static constexpr char kMessage[] =
+      "zorvane-lookup: an input file was cut short while it was read\n";
+  if (::write(STDERR_FILENO, kMessage, sizeof kMessage - 1) < 0) {
+    // Nothing more can be said.
+  }
+  ::_exit(1);
+}
+
 int RunBatch(int argc, char** argv) {
   Options options;
   if (std::optional<int> done = ParseOptions(argc, argv, &options)) return *done;
@@ -319,6 +331,7 @@ int RunBatch(int argc, char** argv) {
   // report (and the output left with whole records), not a signal to die of.
   ::signal(SIGPIPE, SIG_IGN);
   ::signal(SIGXFSZ, SIG_IGN);
+  ::signal(SIGBUS, OnInputCutShort);
 
   std::vector<std::unique_ptr<Input>> inputs;
   std::int64_t total_bytes = 0;
