@@ -5,14 +5,16 @@
 // this layer as UTF-16. No error escapes: every call that can fail returns a
 // Status whose description is a Chinese sentence naming the cause.
 //
-// The provider opens its database file read-only and immutable (the program
-// never writes it; updates replace it by rename), and admits a connection
-// only with the database password whose verifier the file stores.
+// The provider reads its database file whole when the connection opens and
+// answers from that copy, read-only: the program never writes the file, and
+// nothing done to the file afterwards (replaced, deleted, cut short or
+// rewritten in place) changes an answer. It admits a connection only with
+// the database password whose verifier the file stores.
 //
 // Lifetimes: a client-side result is read whole at Open and keeps nothing of
 // its connection. A server-side result shares ownership of the SQLite handle
 // with its connection, so closing or destroying the Connection never leaves it
-// dangling: the result goes on reading, and the file is released when the
+// dangling: the result goes on reading, and the copy is released when the
 // last of them closes. A Connection and its results belong to one thread.
 //
 // Statements: a client-side statement's single-quoted literals are made
