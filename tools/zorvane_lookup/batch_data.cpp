@@ -6,7 +6,9 @@
 #include <unordered_map>
 
 #include "lookup/data_components.h"
+#include "lookup/decompose.h"
 #include "lookup/lookup_command.h"
+#include "lookup/query_view.h"
 #include "platform/ado.h"
 #include "platform/gbk.h"
 #include "tools/zorvane_lookup/batch_text.h"
@@ -182,6 +184,23 @@ bool ReadTable(ado::Connection* connection, std::vector<std::uint8_t>* bytes, st
   return lookup_image::Build(views, blocks, "table", bytes, error);
 }
 
+// Runs the window's statement once, through the window's own record set. A
+// file that cannot answer it shows the error box at every lookup of the
+// window, so the batch answers nothing from it either: its lookup image, or
+// an empty result, would answer what the window cannot.
+bool AnswersTheWindowsStatement(数据库连接& 连接, std::string* error) {
+  struct NotedError final : 错误提示 {
+    std::string description;
+    void 显示错误框(std::string_view text) override { description = text; }
+  } noted;
+  记录集 statement(noted);
+  statement.绑定连接(连接);
+  if (statement.打开记录集(查询文本表().语句头 + 加引号("1380013"), ado::kCmdText)) return true;
+  *error = "the database cannot answer the window's statement: " +
+           platform::GbkToUtf8(noted.description);
+  return false;
+}
+
 }  // namespace
 
 bool LookupData::Load(const std::string& database, std::string* notice, std::string* error) {
@@ -197,7 +216,7 @@ bool LookupData::Load(const std::string& database, std::string* notice, std::str
           probe.Open(platform::GbkToUnicode(连接.连接文本()), u"", u"", kConnectUnspecified);
       *error = "cannot open the database " + database + ": " +
                (s ? std::string("the connection failed") : Describe(s));
-    } else {
+    } else if (AnswersTheWindowsStatement(连接, error)) {
       std::string reason;
       if (ReadImage(连接.连接对象(), &bytes_, &reason) &&
           lookup_image::LookupImage::Open(bytes_, &image_, &reason)) {
