@@ -1,6 +1,7 @@
 #include "tools/common/atomic_file.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +10,7 @@
 #include <climits>
 #include <csignal>
 #include <cstring>
+#include <system_error>
 
 namespace zdb {
 namespace {
@@ -59,6 +61,38 @@ bool SyncFolder(const std::filesystem::path& folder, std::string* error) {
   return true;
 }
 
+// Removes the temporary files named prefix + six characters that no run
+// holds any more. A run holds its file's flock from creation to its end, so
+// one that is still writing keeps its file.
+void RemoveLeftovers(const std::filesystem::path& folder, const std::string& prefix) {
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix) || name.size() != prefix.size() + 6) continue;
+    const int fd = ::open(entry.path().c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+    if (fd < 0) continue;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      ::unlink(entry.path().c_str());
+    }
+    ::close(fd);
+  }
+}
+
+// Locks a new temporary file for this run. False when another run's clean-up
+// removed it before the lock was had (it held the lock while removing it).
+bool LockNew(const std::string& path, int* lock_fd) {
+  *lock_fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  struct stat st {};
+  if (*lock_fd >= 0 && ::flock(*lock_fd, LOCK_EX) == 0 && ::fstat(*lock_fd, &st) == 0 &&
+      st.st_nlink > 0) {
+    return true;
+  }
+  if (*lock_fd >= 0) ::close(*lock_fd);
+  *lock_fd = -1;
+  return false;
+}
+
 mode_t DefaultMode() {
   const mode_t mask = ::umask(0);
   ::umask(mask);
@@ -79,26 +113,40 @@ std::unique_ptr<PendingFile> PendingFile::Create(const std::filesystem::path& ta
   std::filesystem::path folder = target.parent_path();
   if (folder.empty()) folder = ".";
   // A hidden name that says what it will become.
-  std::string name = ".";
-  name += target.filename().string();
-  name += ".tmp-XXXXXX";
-  std::string pattern = (folder / name).string();
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) {
-    *error = Describe("cannot create a temporary file in", folder, errno);
-    return nullptr;
+  std::string prefix = ".";
+  prefix += target.filename().string();
+  prefix += ".tmp-";
+  RemoveLeftovers(folder, prefix);
+  for (int attempt = 0;; ++attempt) {
+    std::string pattern = (folder / (prefix + "XXXXXX")).string();
+    const int fd = ::mkstemp(pattern.data());
+    if (fd < 0) {
+      *error = Describe("cannot create a temporary file in", folder, errno);
+      return nullptr;
+    }
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    int lock_fd = -1;
+    if (!LockNew(pattern, &lock_fd)) {
+      ::close(fd);
+      ::unlink(pattern.c_str());
+      if (attempt < 3) continue;
+      *error = Describe("cannot lock a temporary file in", folder, errno);
+      return nullptr;
+    }
+    const int slot = Claim(pattern);
+    return std::unique_ptr<PendingFile>(new PendingFile(target, pattern, fd, lock_fd, slot));
   }
-  ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-  const int slot = Claim(pattern);
-  return std::unique_ptr<PendingFile>(new PendingFile(target, pattern, fd, slot));
 }
 
-PendingFile::PendingFile(std::filesystem::path target, std::filesystem::path path, int fd, int slot)
-    : target_(std::move(target)), path_(std::move(path)), fd_(fd), slot_(slot) {}
+PendingFile::PendingFile(std::filesystem::path target, std::filesystem::path path, int fd,
+                         int lock_fd, int slot)
+    : target_(std::move(target)), path_(std::move(path)), fd_(fd), lock_fd_(lock_fd), slot_(slot) {}
 
 PendingFile::~PendingFile() {
   CloseDescriptor();
   if (!committed_) ::unlink(path_.c_str());
+  // Last: like fd_, closed only once no other library has the file open.
+  ::close(lock_fd_);
   Release(slot_);
 }
 

@@ -1,7 +1,9 @@
 // Replacing a file in one step: the new contents go to a temporary file in
 // the target's folder, and only a complete, synced file is renamed over the
 // target. Until then the old file stays as it was; a run that fails or is
-// interrupted by a signal leaves no temporary file behind.
+// interrupted by a signal leaves no temporary file behind. One killed
+// outright (SIGKILL, a power cut) cannot remove its own; the next run for
+// the same target does.
 #pragma once
 
 #include <filesystem>
@@ -14,7 +16,8 @@ namespace zdb {
 class PendingFile {
  public:
   // Creates an empty temporary file beside `target` (same folder, so the
-  // rename cannot cross file systems).
+  // rename cannot cross file systems), after removing the temporary files
+  // for `target` that killed runs left there.
   static std::unique_ptr<PendingFile> Create(const std::filesystem::path& target,
                                              std::string* error);
   ~PendingFile();  // removes the temporary file unless it was committed
@@ -34,11 +37,15 @@ class PendingFile {
   bool Commit(std::string* error);
 
  private:
-  PendingFile(std::filesystem::path target, std::filesystem::path path, int fd, int slot);
+  PendingFile(std::filesystem::path target, std::filesystem::path path, int fd, int lock_fd,
+              int slot);
 
   std::filesystem::path target_;
   std::filesystem::path path_;
   int fd_;
+  // Holds an exclusive flock on the temporary file for the whole run; the
+  // system drops it with the process, which marks a file as left over.
+  int lock_fd_;
   int slot_;  // in the signal handler's list of files to remove
   bool committed_ = false;
 };
