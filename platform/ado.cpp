@@ -637,7 +637,25 @@ Variant ColumnValue(sqlite3_stmt* statement, int column, Declared declared) {
   return Stored(statement, column);
 }
 
+// The work a read may do. A file can be made so that the program's statement
+// never ends (a view over an endless recursive query); such a read stops with
+// an error instead of hanging the program. The budget is counted in ticks of
+// kOpsPerTick virtual-machine operations, per thread, since a connection and
+// its results belong to one thread.
+constexpr int kOpsPerTick = 1000;
+constexpr long kTicksPerRead = 50000;  // 50 million operations, about half a second
+// A client-side result is held whole in memory; past this many rows it is
+// refused (a server-side cursor reads any number).
+constexpr std::size_t kMaxClientRows = 2000000;
+thread_local long ticks_left = kTicksPerRead;
+
+int OnProgress(void*) { return --ticks_left < 0 ? 1 : 0; }
+void NewReadBudget() { ticks_left = kTicksPerRead; }
+
 Status StepFailed(sqlite3* db) {
+  if (sqlite3_errcode(db) == SQLITE_INTERRUPT) {
+    return Fail(u"读取记录时出错：语句超出了提供程序允许的工作量，已中止。");
+  }
   return Status::Fail(Concat({u"读取记录时出错（", SqliteMessage(db), u"）。"}));
 }
 
@@ -816,6 +834,8 @@ Status Connection::Open(std::u16string_view connection_string, std::u16string_vi
   // effects, and statements may not attach other files.
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_TRUSTED_SCHEMA, 0, nullptr);
   sqlite3_db_config(db.get(), SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+  sqlite3_progress_handler(db.get(), kOpsPerTick, OnProgress, nullptr);
+  NewReadBudget();
   sqlite3_limit(db.get(), SQLITE_LIMIT_ATTACHED, 0);
   const std::string mmap = "PRAGMA mmap_size=" + std::to_string(kMmapBytes);
   sqlite3_exec(db.get(), mmap.c_str(), nullptr, nullptr, nullptr);
@@ -868,12 +888,17 @@ struct Recordset::Result {
 
   // Moves the statement to its next row.
   Status Step() {
+    if (streaming) NewReadBudget();  // each row of a server-side read has its own
     const int rc = sqlite3_step(stepping);
     if (rc == SQLITE_ROW) {
       if (streaming) {
         current.clear();
         CopyRow(&current);
       } else {
+        if (rows == kMaxClientRows) {
+          at_end = true;
+          return Fail(u"结果集太大，客户端游标无法容纳；请改用服务器端游标。");
+        }
         CopyRow(&cells);
         ++rows;
       }
@@ -893,6 +918,7 @@ struct Recordset::Result {
   }
 
   Status ReadAll() {
+    NewReadBudget();
     while (!at_end) {
       if (Status stepped = Step(); !stepped) return stepped;
     }

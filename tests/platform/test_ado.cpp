@@ -309,6 +309,30 @@ TEST_F(AdoTest, ManyShapesInTurnStayCorrect) {
   }
 }
 
+// A file made so that the program's statement never ends: the read stops
+// with a description instead of hanging the program.
+TEST_F(AdoTest, AStatementThatNeverEndsIsStopped) {
+  const fs::path endless = dir_ / "endless.dat";
+  WriteProviderDb(endless, kPassword,
+                  "CREATE VIEW Mobile AS WITH RECURSIVE c(x) AS "
+                  "(SELECT 1 UNION ALL SELECT x + 1 FROM c) SELECT x AS num, 'a' AS area, "
+                  "'t' AS t FROM c;");
+  ado::Connection connection;
+  ASSERT_TRUE(Open(connection, ConnectionText(endless)));
+  for (std::int32_t location : {ado::kUseClient, ado::kUseServer}) {
+    ado::Recordset recordset;
+    ASSERT_TRUE(recordset.SetCursorLocation(location));
+    const ado::Status status =
+        Query(recordset, connection, u"select * from Mobile where num='1380013'");
+    EXPECT_FALSE(status) << location;
+    EXPECT_NE(status.description().find(u"工作量"), std::u16string::npos) << location;
+    EXPECT_FALSE(recordset.IsOpen());
+  }
+  // The connection still answers an ordinary statement.
+  ado::Recordset recordset;
+  EXPECT_TRUE(Query(recordset, connection, u"select * from Mobile limit 3"));
+}
+
 TEST_F(AdoTest, EmptyResultIsAtItsEndAtOnce) {
   ado::Connection connection;
   ASSERT_TRUE(OpenDb(connection));
