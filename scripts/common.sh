@@ -7,7 +7,7 @@ ZORVANE_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 PACKAGES_BUILD="g++ cmake ninja-build pkgconf libsqlite3-dev libssl-dev qt6-base-dev libgl-dev
   librsvg2-bin fonts-wqy-microhei"
 PACKAGES_TEST="googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth xdotool xclip
-  x11-utils openbox"
+  x11-utils openbox valgrind"
 PACKAGES_FUZZ="clang libclang-rt-14-dev"
 PACKAGES_LINT="clang-tidy cppcheck clang-format"
 PACKAGES_BENCH="libphonenumber-dev hyperfine time"
