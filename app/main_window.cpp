@@ -71,6 +71,8 @@ std::string 结果框初始文本() {
 
   标签手机号码 = &platform::创建标签(
       platform::标签设置{.标题 = Utf8ToGbk("手机号码："), .字体 = 雅黑(12), .文本色 = kDarkRed});
+  // 创建标签 returns the new label, not its settings argument.
+  // cppcheck-suppress danglingTemporaryLifetime
   添加控件(*标签手机号码, 12, 9, 61, 18, true);
 
   超级按钮查询 =

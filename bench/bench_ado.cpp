@@ -42,14 +42,15 @@ const Fixture& GetFixture() {
 
 void BM_DerivePasswordVerifier(benchmark::State& state) {
   const provider::PasswordVerifier stored = provider::MakeVerifier(kPassword);
-  for (auto _ : state) benchmark::DoNotOptimize(provider::CheckPassword(stored, kPassword));
+  for ([[maybe_unused]] auto _ : state)
+    benchmark::DoNotOptimize(provider::CheckPassword(stored, kPassword));
   state.counters["iterations"] = provider::kDefaultIterations;
 }
 BENCHMARK(BM_DerivePasswordVerifier)->Unit(benchmark::kMicrosecond);
 
 void BM_OpenConnection(benchmark::State& state) {
   const Fixture& fixture = GetFixture();
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     ado::Connection connection;
     if (!connection.Open(fixture.connection_text, u"", u"", -1)) {
       state.SkipWithError("cannot open the fixture database");
@@ -70,7 +71,7 @@ void BM_LookupStatement(benchmark::State& state) {
   ado::Recordset recordset;
   ado::Variant area;
   ado::Variant carrier;
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     if (!recordset.Open(u"select * from Mobile where num='1380013'", &connection, 3, 3, 1) ||
         !recordset.Collect(u"area", &area) || !recordset.Collect(u"t", &carrier)) {
       state.SkipWithError("lookup failed");

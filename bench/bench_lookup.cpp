@@ -36,7 +36,7 @@ void BM_LookupCommand(benchmark::State& state) {
     state.SkipWithError("cannot open the built database");
     return;
   }
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     view.number = "13800138000";
     执行查询(view, connection, recordset);
     benchmark::DoNotOptimize(view.result);
@@ -49,7 +49,7 @@ BENCHMARK(BM_LookupCommand);
 
 void BM_OpenDatabase(benchmark::State& state) {
   ado::Initialize();
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     数据库连接 connection;
     benchmark::DoNotOptimize(
         connection.连接数据库文件(platform::Utf8ToGbk(kDatabase), kDatabasePassword));

@@ -27,7 +27,7 @@ void BM_EnterToResult(benchmark::State& state) {
   const std::string expected = platform::Utf8ToGbk(
       "您查询的电话号码为：13800138000\r\n   该号码的供应商为：中国移动\r\n"
       "   该号码的归属地为：北京\r\n");
-  for (auto _ : state) {
+  for ([[maybe_unused]] auto _ : state) {
     state.PauseTiming();
     window->置号码框文本(number);
     state.ResumeTiming();

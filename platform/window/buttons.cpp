@@ -125,7 +125,7 @@ class 标签实现 final : public QLabel, public 标签 {
 }  // namespace
 
 QString 提示文本(std::string_view 提示, const QFont& 提示字体) {
-  const QString 文本 = 转界面文本(提示);
+  QString 文本 = 转界面文本(提示);
   if (QFontMetrics(提示字体).horizontalAdvance(文本) <= kTooltipMaxWidth) return 文本;
   return QStringLiteral("<table width=\"%1\"><tr><td>%2</td></tr></table>")
       .arg(kTooltipMaxWidth)

@@ -25,8 +25,6 @@
 
 namespace {
 
-using platform::Utf8ToGbk;
-
 启动窗口* MainWindow() {
   for (QWidget* widget : QApplication::topLevelWidgets()) {
     if (auto* window = dynamic_cast<启动窗口*>(widget)) return window;

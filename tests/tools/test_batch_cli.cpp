@@ -194,6 +194,7 @@ std::string RunOnTerminal(const std::vector<std::string>& args, bool output_too 
   std::vector<std::string> all = {std::string(ZORVANE_PROGRAM_DIR) + "/zorvane-lookup"};
   all.insert(all.end(), args.begin(), args.end());
   std::vector<char*> argv;
+  argv.reserve(all.size() + 1);
   for (std::string& a : all) argv.push_back(a.data());
   argv.push_back(nullptr);
   int terminal = -1;

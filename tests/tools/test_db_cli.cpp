@@ -13,8 +13,6 @@
 #include "tests/support/fixture_db.h"
 #include "tests/tools/db_fixtures.h"
 
-extern char** environ;
-
 namespace {
 
 namespace fs = std::filesystem;
@@ -235,6 +233,7 @@ TEST(ZorvaneDbProgram, AnInterruptedBuildLeavesTheOldFileAndNoTemporaryFile) {
   const std::string table = std::string(ZORVANE_SOURCE_ROOT) + "/data/number_blocks.tsv";
   std::vector<std::string> args = {program, "build", "--from", table, "--out", db};
   std::vector<char*> argv;
+  argv.reserve(args.size() + 1);
   for (std::string& a : args) argv.push_back(a.data());
   argv.push_back(nullptr);
   pid_t pid = 0;

@@ -148,7 +148,7 @@ bool WriteTables(sqlite3* db, const BlockTable& table, const WriteOptions& optio
     const Place& p = table.places[i];
     const std::string area = p.Area();
     const std::string_view texts[] = {area, p.T(), p.province, p.city, p.zip, p.code};
-    sqlite3_bind_int64(place.get(), 1, static_cast<sqlite3_int64>(i + 1));
+    sqlite3_bind_int64(place.get(), 1, static_cast<sqlite3_int64>(i) + 1);
     for (int k = 0; k < 6; ++k) {
       sqlite3_bind_text(place.get(), k + 2, texts[k].data(), static_cast<int>(texts[k].size()),
                         SQLITE_TRANSIENT);
@@ -280,7 +280,7 @@ bool ReadTable(sqlite3* db, BlockTable* table, std::string* error) {
     const sqlite3_int64 num = sqlite3_column_int64(s.get(), 0);
     const std::string_view t = ColumnText(s.get(), 5);
     const std::optional<std::uint8_t> carrier = CarrierByFullName(t);
-    const auto fail = [&](std::string reason) {
+    const auto fail = [&](const std::string& reason) {
       *error = "block " + std::to_string(num) + ": " + reason;
       return false;
     };

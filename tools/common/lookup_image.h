@@ -89,7 +89,8 @@ class LookupImage {
 
   // The place id of a seven-digit block; 0 when the block has no row.
   std::uint16_t PlaceId(std::uint32_t block) const noexcept {
-    const std::uint32_t i = block - first_block_;
+    // Below the first block the difference wraps around, past the count.
+    const std::size_t i = block - first_block_;
     if (i >= block_count_) return 0;
     return static_cast<std::uint16_t>(ids_[2 * i] | (ids_[2 * i + 1] << 8));
   }

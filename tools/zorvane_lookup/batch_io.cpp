@@ -120,7 +120,7 @@ class MappedInput : public Input {
 // A pipe, terminal or other stream, read through one buffer.
 class StreamInput : public Input {
  public:
-  static constexpr std::size_t kBuffer = 256 * 1024;
+  static constexpr std::size_t kBuffer = std::size_t{256} * 1024;
 
   StreamInput(std::string name, int fd, bool owned, std::int64_t size)
       : fd_(fd), owned_(owned), buffer_(new char[kBuffer]), capacity_(kBuffer) {

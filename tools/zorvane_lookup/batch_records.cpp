@@ -190,7 +190,7 @@ RecordFormat::RecordFormat(Format format, const lookup_image::LookupImage& image
   // mids, then a tail per place (place 0 first). Pointers into the arena are
   // taken once it is complete.
   std::vector<std::size_t> offsets;  // where each piece begins; one more at the end
-  arena_.reserve(64 * (image.place_count() + 8u));
+  arena_.reserve(std::size_t{64} * (image.place_count() + 8u));
   offsets.push_back(0);
   if (json) arena_ += "{\"input\":\"";
   offsets.push_back(arena_.size());
