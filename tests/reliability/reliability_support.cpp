@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
+#include <system_error>
 
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -81,7 +82,18 @@ ProgramFolder::ProgramFolder() {
   fs::create_directory(source());
   const fs::path built = fs::path(ZORVANE_PROGRAM_DIR) / "Source";
   for (const char* name : {"SkinH_EL.dll", "vexa.she"}) {
-    fs::create_symlink(built / name, source() / name);
+    fs::copy_file(built / name, source() / name);
+    fs::permissions(source() / name, fs::perms::group_read | fs::perms::others_read,
+                    fs::perm_options::add);
+  }
+}
+
+ProgramFolder::~ProgramFolder() {
+  std::error_code ignored;
+  for (const auto& entry : fs::directory_iterator(path(), ignored)) {
+    if (entry.is_directory(ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_all, fs::perm_options::add, ignored);
+    }
   }
 }
 

@@ -34,12 +34,15 @@ extern const QString kFoundLines;
 // Both fields missing: a block without a row, or a lookup that failed.
 QString MissingLines(const QString& number);
 
-// A folder laid out as the program's own: Source/ holds the built skin
-// library and skin file, and Mobile_DB.dat when a test puts one there. Every
-// user may enter it, so that a test can run the program unprivileged.
+// A folder laid out as the program's own: Source/ holds copies of the built
+// skin library and skin file, and Mobile_DB.dat when a test puts one there.
+// Every user may enter it and read the copies, so that a test can run the
+// program unprivileged wherever the build lies.
 class ProgramFolder {
  public:
   ProgramFolder();
+  // Gives back the permissions a test took away, so that the folder can go.
+  ~ProgramFolder();
   const fs::path& path() const { return dir_.path(); }
   fs::path source() const { return dir_ / "Source"; }
   fs::path db() const { return source() / "Mobile_DB.dat"; }
