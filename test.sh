@@ -21,7 +21,9 @@ case "${1:-}" in
     exec "$ZORVANE_ROOT/fuzz/run.sh" "${2:-30}"
     ;;
   --lint)
-    install_missing $PACKAGES_BUILD $PACKAGES_TEST $PACKAGES_LINT $PACKAGES_FUZZ
+    # Every source is checked, the comparison benchmark's too: its library
+    # comes with the benchmarks' packages.
+    install_missing $PACKAGES_BUILD $PACKAGES_TEST $PACKAGES_LINT $PACKAGES_FUZZ $PACKAGES_BENCH
     exec "$ZORVANE_ROOT/scripts/lint.sh"
     ;;
   -h|--help) sed -n '2,10p' "$0"; exit 0 ;;
@@ -29,6 +31,8 @@ case "${1:-}" in
 esac
 
 install_missing $PACKAGES_BUILD $PACKAGES_TEST
+# Before configuring: the comparison benchmark is built only if its library is there.
+if [ $mode = bench ]; then install_missing $PACKAGES_BENCH; fi
 
 case $mode in
   normal|bench)
@@ -54,6 +58,5 @@ export QT_QPA_PLATFORM=offscreen
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
 
 if [ $mode = bench ]; then
-  install_missing $PACKAGES_BENCH
   "$ZORVANE_ROOT/bench/run_all.sh" "$build"
 fi

@@ -10,7 +10,7 @@ PACKAGES_TEST="googletest libgtest-dev libgmock-dev libbenchmark-dev xvfb xauth 
   x11-utils openbox valgrind"
 PACKAGES_FUZZ="clang libclang-rt-14-dev"
 PACKAGES_LINT="clang-tidy cppcheck clang-format"
-PACKAGES_BENCH="libphonenumber-dev hyperfine time"
+PACKAGES_BENCH="libphonenumber-dev libicu-dev hyperfine time"
 
 say() { printf '%s\n' "$*" >&2; }
 
