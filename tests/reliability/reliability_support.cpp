@@ -1,10 +1,5 @@
 #include "tests/reliability/reliability_support.h"
 
-#include <fcntl.h>
-#include <grp.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -24,12 +19,9 @@
 namespace reliability {
 namespace {
 
-constexpr uid_t kNobody = 65534;
-constexpr gid_t kNogroup = 65534;
-
 std::string BuildDb(std::string_view tsv) {
   zorvane_test::TempDir dir;
-  db_test::WriteText(dir / "table.tsv", tsv);
+  WriteText(dir / "table.tsv", tsv);
   const db_test::RunResult built = db_test::RunDb(
       {"build", "--from", (dir / "table.tsv").string(), "--out", (dir / "m.dat").string()});
   if (built.status != 0) throw std::runtime_error("zorvane-db build: " + built.err);
@@ -97,9 +89,6 @@ ProgramFolder::~ProgramFolder() {
   }
 }
 
-void WriteBytes(const fs::path& file, std::string_view bytes) { db_test::WriteText(file, bytes); }
-std::string ReadBytes(const fs::path& file) { return db_test::ReadBytes(file); }
-
 WindowSession::WindowSession(const fs::path& program_folder) {
   准备应用程序(program_folder.string());
   window_ = 载入启动窗口();
@@ -132,55 +121,6 @@ bool WindowSession::Close() {
   退出清理();
   cleaned_up_ = true;
   return gone;
-}
-
-ProgramResult RunProgram(std::string_view name, const std::vector<std::string>& args,
-                         std::string_view stdin_text, bool as_nobody) {
-  zorvane_test::TempDir dir;
-  db_test::WriteText(dir / "stdin", stdin_text);
-  const std::string program = std::string(ZORVANE_PROGRAM_DIR) + "/" + std::string(name);
-  std::vector<char*> argv;
-  argv.push_back(const_cast<char*>(program.c_str()));
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-
-  const pid_t pid = fork();
-  Check(pid >= 0, "fork");
-  if (pid == 0) {
-    // Opened before the user changes: the folder belongs to root.
-    const int in = open((dir / "stdin").c_str(), O_RDONLY);
-    const int out = open((dir / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    const int err = open((dir / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    if (in < 0 || out < 0 || err < 0 || dup2(in, 0) < 0 || dup2(out, 1) < 0 || dup2(err, 2) < 0) {
-      _exit(127);
-    }
-    if (as_nobody && geteuid() == 0 &&
-        (setgroups(0, nullptr) != 0 || setgid(kNogroup) != 0 || setuid(kNobody) != 0)) {
-      _exit(127);
-    }
-    execv(program.c_str(), argv.data());
-    _exit(127);
-  }
-  int wait_status = 0;
-  while (waitpid(pid, &wait_status, 0) < 0) Check(errno == EINTR, "waitpid");
-  ProgramResult run;
-  run.status = WIFEXITED(wait_status) ? WEXITSTATUS(wait_status) : 128 + WTERMSIG(wait_status);
-  run.out = ReadBytes(dir / "stdout");
-  run.err = ReadBytes(dir / "stderr");
-  return run;
-}
-
-AsNobody::AsNobody() {
-  if (geteuid() != 0) return;
-  Check(setegid(kNogroup) == 0 && seteuid(kNobody) == 0, "seteuid");
-  switched_ = true;
-}
-
-AsNobody::~AsNobody() {
-  if (switched_) {
-    (void)seteuid(0);
-    (void)setegid(0);
-  }
 }
 
 FileState StateOf(const fs::path& file) {

@@ -1,7 +1,6 @@
 // What the reliability tests share: location databases built by zorvane-db,
 // a program folder of their own for the window, the window driven as a
-// person drives it, programs run as separate processes (also as an
-// unprivileged user), and a file's state to compare before and after.
+// person drives it, and a file's state to compare before and after.
 #pragma once
 
 #include <sys/stat.h>
@@ -16,6 +15,7 @@
 #include <QString>
 
 #include "tests/support/fixture_db.h"
+#include "tests/support/run_program.h"
 
 class 启动窗口;
 
@@ -51,8 +51,13 @@ class ProgramFolder {
   zorvane_test::TempDir dir_;
 };
 
-void WriteBytes(const fs::path& file, std::string_view bytes);
-std::string ReadBytes(const fs::path& file);
+// The built command-line lookup, run by the tests as a person runs it.
+inline constexpr char kLookupProgram[] = ZORVANE_PROGRAM_DIR "/zorvane-lookup";
+
+using zorvane_test::AsNobody;
+using zorvane_test::ReadBytes;
+using zorvane_test::RunProgram;
+using zorvane_test::WriteText;
 
 // The main window loaded from a program folder as the program loads it;
 // Close() presses Esc and runs the exit clean-up (also on destruction).
@@ -84,31 +89,6 @@ class WindowSession {
 // The description of the data-access error box when the connection could
 // not be opened (every lookup shows it).
 QString ConnectionUnusableText();
-
-struct ProgramResult {
-  int status = -1;  // exit status, or 128 + the signal that ended it
-  std::string out;
-  std::string err;
-};
-
-// Runs a program of the build (ZORVANE_PROGRAM_DIR/name) with the arguments
-// and standard input. as_nobody: with the user and group "nobody" when this
-// process runs as root, so that file permissions apply.
-ProgramResult RunProgram(std::string_view name, const std::vector<std::string>& args,
-                         std::string_view stdin_text = {}, bool as_nobody = false);
-
-// While it lives, this process's effective user and group are "nobody" when
-// it runs as root (file permissions then apply to it); otherwise nothing.
-class AsNobody {
- public:
-  AsNobody();
-  ~AsNobody();
-  AsNobody(const AsNobody&) = delete;
-  AsNobody& operator=(const AsNobody&) = delete;
-
- private:
-  bool switched_ = false;
-};
 
 // A file's bytes and times, and the names in its folder.
 struct FileState {

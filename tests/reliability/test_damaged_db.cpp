@@ -67,7 +67,7 @@ std::string RandomBytes(std::size_t size, unsigned seed) {
 }
 
 std::function<void(const ProgramFolder&)> Bytes(std::string bytes) {
-  return [bytes = std::move(bytes)](const ProgramFolder& f) { WriteBytes(f.db(), bytes); };
+  return [bytes = std::move(bytes)](const ProgramFolder& f) { WriteText(f.db(), bytes); };
 }
 
 std::function<void(const ProgramFolder&)> Sql(std::string password, std::string sql) {
@@ -82,7 +82,7 @@ std::function<void(const ProgramFolder&)> Sql(std::string password, std::string 
 // last stand for the rest.
 std::vector<std::size_t> PagesThatMatter() {
   zorvane_test::TempDir dir;
-  WriteBytes(dir / "good.dat", GoodDb());
+  WriteText(dir / "good.dat", GoodDb());
   sqlite3* db = nullptr;
   sqlite3_stmt* pages = nullptr;
   if (sqlite3_open_v2((dir / "good.dat").c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
@@ -169,7 +169,7 @@ std::vector<DamageCase> DamageCases() {
   cases.emplace_back(
       "verifier cut short",
       [](const ProgramFolder& f) {
-        WriteBytes(f.db(), GoodDb());
+        WriteText(f.db(), GoodDb());
         sqlite3* db = nullptr;
         sqlite3_open(f.db().c_str(), &db);
         sqlite3_exec(db,
@@ -190,21 +190,21 @@ std::vector<DamageCase> DamageCases() {
       "locked folder",
       [](const ProgramFolder& f) {
         fs::create_directory(f.path() / "locked");
-        WriteBytes(f.path() / "locked" / "Mobile_DB.dat", GoodDb());
+        WriteText(f.path() / "locked" / "Mobile_DB.dat", GoodDb());
         fs::permissions(f.path() / "locked", fs::perms::owner_write);
       },
       Outcome::kNoConnection, "没有读取它的权限", true, "locked/Mobile_DB.dat");
   cases.emplace_back(
       "unreadable file",
       [](const ProgramFolder& f) {
-        WriteBytes(f.db(), GoodDb());
+        WriteText(f.db(), GoodDb());
         fs::permissions(f.db(), fs::perms::owner_write);
       },
       Outcome::kNoConnection, "没有读取它的权限", true);
   cases.emplace_back(
       "read-only folder and file",
       [](const ProgramFolder& f) {
-        WriteBytes(f.db(), GoodDb());
+        WriteText(f.db(), GoodDb());
         fs::permissions(f.db(),
                         fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
         fs::permissions(f.source(), fs::perms::owner_read | fs::perms::owner_exec |
@@ -285,15 +285,15 @@ bool ProgramsRunAsNobody() {
   if (geteuid() != 0) return true;
   AsNobody user;
   // access() would judge by the real user, root; ask for the effective one.
-  return faccessat(AT_FDCWD, ZORVANE_PROGRAM_DIR "/zorvane-lookup", X_OK, AT_EACCESS) == 0;
+  return faccessat(AT_FDCWD, kLookupProgram, X_OK, AT_EACCESS) == 0;
 }
 
 TEST(DamagedDatabase, ZorvaneLookupAnswersRightOrSaysItCannot) {
   const bool can_switch = ProgramsRunAsNobody();
   ForEachCase([&](const DamageCase& c, const ProgramFolder& folder) {
     if (c.as_nobody && !can_switch) return;  // the build folder is closed to others
-    const ProgramResult run =
-        RunProgram("zorvane-lookup", {"--db", CliPath(c, folder), "13800138000"}, {}, c.as_nobody);
+    const zorvane_test::Run run = RunProgram(
+        kLookupProgram, {"--db", CliPath(c, folder), "13800138000"}, {.as_nobody = c.as_nobody});
     if (c.outcome == Outcome::kAnswers ||
         (c.outcome == Outcome::kAnswersOrFails && run.status == 0)) {
       EXPECT_EQ(run.status, 0) << run.err;
@@ -315,8 +315,9 @@ TEST(DamagedDatabase, TheBatchAnswersRightOrSaysWhyNot) {
   const bool can_switch = ProgramsRunAsNobody();
   ForEachCase([&](const DamageCase& c, const ProgramFolder& folder) {
     if (c.as_nobody && !can_switch) return;
-    const ProgramResult run = RunProgram("zorvane-lookup", {"--batch", "--db", CliPath(c, folder)},
-                                         "13800138000\n13900000000\n", c.as_nobody);
+    const zorvane_test::Run run =
+        RunProgram(kLookupProgram, {"--batch", "--db", CliPath(c, folder)},
+                   {.stdin_text = "13800138000\n13900000000\n", .as_nobody = c.as_nobody});
     const std::string answers = std::string(
                                     "input\tstatus\tblock\tcarrier\tarea\tprovince\tcity\t"
                                     "zip\tarea_code\n") +
@@ -346,11 +347,11 @@ TEST(DatabaseChangedWhileOpen, TheWindowAnswersFromTheFileItOpened) {
   const std::pair<const char*, std::function<void(const fs::path&)>> changes[] = {
       {"renamed over",
        [](const fs::path& db) {
-         WriteBytes(db.parent_path() / "new.dat", OtherDb());
+         WriteText(db.parent_path() / "new.dat", OtherDb());
          fs::rename(db.parent_path() / "new.dat", db);
        }},
       {"deleted", [](const fs::path& db) { fs::remove(db); }},
-      {"rewritten in place", [](const fs::path& db) { WriteBytes(db, OtherDb()); }},
+      {"rewritten in place", [](const fs::path& db) { WriteText(db, OtherDb()); }},
       {"truncated to nothing", [](const fs::path& db) { fs::resize_file(db, 0); }},
       {"cut to one page", [](const fs::path& db) { fs::resize_file(db, kPage); }},
       {"cut to half", [](const fs::path& db) { fs::resize_file(db, GoodDb().size() / 2); }},
@@ -358,7 +359,7 @@ TEST(DatabaseChangedWhileOpen, TheWindowAnswersFromTheFileItOpened) {
   for (const auto& [name, change] : changes) {
     SCOPED_TRACE(name);
     ProgramFolder folder;
-    WriteBytes(folder.db(), GoodDb());
+    WriteText(folder.db(), GoodDb());
     WindowSession session(folder.path());
     ASSERT_TRUE(session.loaded());
     change(folder.db());

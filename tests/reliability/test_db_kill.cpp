@@ -101,7 +101,7 @@ TEST(KilledBuild, LeavesTheOldDatabaseOrACompleteNewOne) {
   int new_complete = 0;
   int leftovers = 0;
   for (; killed < kKillPoints && runs < kMaxRuns; ++runs) {
-    WriteBytes(target, GoodDb());
+    WriteText(target, GoodDb());
     const auto delay =
         static_cast<std::int64_t>(std::uniform_real_distribution<double>(0, spread_ns)(random));
     SCOPED_TRACE("kill after " + std::to_string(delay / 1000) + " us");

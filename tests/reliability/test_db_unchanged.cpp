@@ -11,7 +11,7 @@ namespace {
 class DatabaseUnchanged : public ::testing::Test {
  protected:
   void SetUp() override {
-    WriteBytes(folder_.db(), GoodDb());
+    WriteText(folder_.db(), GoodDb());
     // An hour back, so that any write at all would show in the times.
     fs::last_write_time(folder_.db(), fs::last_write_time(folder_.db()) - std::chrono::hours(1));
     before_ = StateOf(folder_.db());
@@ -53,7 +53,7 @@ TEST_F(DatabaseUnchanged, ByZorvaneLookupRuns) {
   };
   for (const auto& args : runs) {
     SCOPED_TRACE(args.back());
-    const ProgramResult run = RunProgram("zorvane-lookup", args, lines);
+    const zorvane_test::Run run = RunProgram(kLookupProgram, args, {.stdin_text = lines});
     EXPECT_LE(run.status, 1) << run.err;
     ExpectUnchanged();
   }

@@ -11,6 +11,7 @@
 #include <string_view>
 #include <vector>
 
+#include "tests/support/run_program.h"
 #include "tools/zorvane_db/commands.h"
 
 namespace db_test {
@@ -29,19 +30,8 @@ inline constexpr std::string_view kSmallTsv =
     "1701000\t四川\t成都\t610000\t028\t电信虚拟\n"
     "1920000\t广东\t深圳\t518000\t0755\t广电\n";
 
-inline void WriteText(const std::filesystem::path& path, std::string_view text) {
-  std::ofstream file(path, std::ios::binary);
-  file << text;
-  if (!file.flush()) throw std::runtime_error("cannot write " + path.string());
-}
-
-inline std::string ReadBytes(const std::filesystem::path& path) {
-  std::ifstream file(path, std::ios::binary);
-  if (!file) throw std::runtime_error("cannot read " + path.string());
-  std::ostringstream contents;
-  contents << file.rdbuf();
-  return contents.str();
-}
+using zorvane_test::ReadBytes;
+using zorvane_test::WriteText;
 
 inline std::vector<std::string> FilesIn(const std::filesystem::path& folder) {
   std::vector<std::string> names;

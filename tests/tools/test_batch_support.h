@@ -2,14 +2,13 @@
 // as zorvane-db writes it, and zorvane-lookup run as a separate process.
 #pragma once
 
-#include <sys/resource.h>
-
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "tests/support/run_program.h"
 #include "tools/common/lookup_image.h"
 #include "tools/zorvane_lookup/batch_lines.h"
 
@@ -30,8 +29,8 @@ inline constexpr std::string_view kFixtureTsv =
 // by the program's own password.
 void WriteFixtureDb(const std::filesystem::path& file, std::string_view tsv = kFixtureTsv);
 
-void WriteText(const std::filesystem::path& path, std::string_view text);
-std::string ReadBytes(const std::filesystem::path& path);
+using zorvane_test::ReadBytes;
+using zorvane_test::WriteText;
 
 // The lines of a text, without their line ends ("\n" or "\r\n").
 std::vector<std::string> Lines(std::string_view text, std::string_view end = "\n");
@@ -53,17 +52,8 @@ std::string ProcessLines(const lookup_image::LookupImage& image, batch::Format f
                          const batch::LineOptions& options, std::string_view input,
                          std::size_t output_capacity = batch::Output::kDefaultCapacity);
 
-struct Run {
-  int status = -1;  // the exit status, or 128 + the signal that ended it
-  std::string out;
-  std::string err;
-};
-
-struct RunOptions {
-  std::string stdin_text;      // what standard input holds (a file)
-  int stdout_fd = -1;          // standard output, instead of capturing it
-  rlim_t file_size_limit = 0;  // RLIMIT_FSIZE for the program, when not 0
-};
+using zorvane_test::Run;
+using zorvane_test::RunOptions;
 
 // Runs ZORVANE_PROGRAM_DIR/zorvane-lookup with the arguments and waits.
 Run RunLookup(const std::vector<std::string>& args, const RunOptions& options = {});
