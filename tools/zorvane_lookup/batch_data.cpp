@@ -95,15 +95,16 @@ std::string FieldText(const ado::Variant& value) {
 // length and its bytes, so that no two values share a key. Texts go in as
 // they are, without a conversion per row.
 void AppendPlaceKey(const ado::Variant& value, std::string* key) {
+  const bool text = value.vt == ado::kVtBstr || value.vt == ado::kVtLpWStr;
   std::string_view bytes;
   std::string converted;
-  if (value.vt == ado::kVtBstr || value.vt == ado::kVtLpWStr) {
+  if (text) {
     bytes = {reinterpret_cast<const char*>(value.text.data()), value.text.size() * 2};
   } else {
     bytes = converted = FieldText(value);
   }
   const auto size = static_cast<std::uint32_t>(bytes.size());
-  *key += static_cast<char>(value.vt == ado::kVtBstr || value.vt == ado::kVtLpWStr);
+  *key += static_cast<char>(text);
   key->append(reinterpret_cast<const char*>(&size), sizeof size);
   key->append(bytes);
 }

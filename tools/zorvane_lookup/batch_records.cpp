@@ -107,23 +107,20 @@ char* PutField(Format format, char* out, std::string_view s) {
   return out;
 }
 
-// True when the format writes the text unchanged (besides JSON's quotes).
+// True when the format writes the text unchanged (besides JSON's quotes):
+// none of the bytes that PutTsv, PutCsv or PutJson would escape.
 bool NeedsNoEscape(Format format, std::string_view s) {
-  for (char c : s) {
-    const auto u = static_cast<unsigned char>(c);
-    switch (format) {
-      case Format::kTsv:
-        if (c == '\\' || c == '\t' || c == '\r' || c == '\n') return false;
-        break;
-      case Format::kCsv:
-        if (c == ',' || c == '"' || c == '\r' || c == '\n') return false;
-        break;
-      case Format::kJsonl:
-        if (c == '"' || c == '\\' || u < 0x20) return false;
-        break;
-    }
+  switch (format) {
+    case Format::kTsv:
+      return s.find_first_of("\\\t\r\n") == std::string_view::npos;
+    case Format::kCsv:
+      return !NeedsCsvQuotes(s);
+    case Format::kJsonl:
+      return std::none_of(s.begin(), s.end(), [](char c) {
+        return c == '"' || c == '\\' || static_cast<unsigned char>(c) < 0x20;
+      });
   }
-  return true;
+  return false;
 }
 
 void AppendField(Format format, std::string_view s, std::string* out) {
